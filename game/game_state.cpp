@@ -1,0 +1,23 @@
+#include "game/game_state.h"
+
+#include <algorithm>
+
+namespace tarn {
+
+GameState Game;
+Settings EngineSettings;
+
+void GameState::Reset() {
+    MoveNumber = 1;
+    MoveHistory.clear();
+    std::fill(std::begin(Board), std::end(Board), EmptyCell);
+    Initialized = true;
+}
+
+void GameState::Place(CellIndex cell, Stone stone) {
+    Board[cell] = stone;
+    MoveHistory.push_back(cell);
+    MoveNumber += 1;
+}
+
+}  // namespace tarn

@@ -1,0 +1,100 @@
+// The fixed geometry of the 20 by 20 board: the 1152 five-cell windows, the windows through
+// every cell and the 5 by 5 neighbourhood of every cell. The tables are computed at compile
+// time. Their order is part of the engine's behaviour: the search visits windows and appends
+// candidate cells in table order, and ties between equal moves are decided by it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "game/types.h"
+
+namespace tarn {
+
+inline constexpr int WindowCount = 1152;
+inline constexpr int CellsPerWindow = 5;
+inline constexpr int MaxWindowsPerCell = 20;
+inline constexpr int MaxNeighbours = 24;
+
+using WindowCellList = std::array<CellIndex, CellsPerWindow>;
+
+// The windows that contain one cell, in increasing window number.
+struct CellWindowList {
+    uint16_t Windows[MaxWindowsPerCell];
+    uint8_t Count;
+};
+
+// The other cells of the 5 by 5 square centred on a cell, clipped to the board, ordered by
+// column offset and then row offset (not by increasing cell number).
+struct NeighbourRecord {
+    CellIndex Cells[MaxNeighbours];
+    uint8_t Count;
+};
+
+namespace detail {
+
+// Windows are numbered in four blocks: horizontal (0-319), vertical (320-639), anti-diagonal
+// (640-895, x falls as y rises) and diagonal (896-1151). Within a block, lines come in a fixed
+// order and windows within a line by rising start.
+constexpr std::array<WindowCellList, WindowCount> MakeWindowCells() {
+    std::array<WindowCellList, WindowCount> windows{};
+    int w = 0;
+    auto add = [&](int x, int y, int dx, int dy) {
+        for (int k = 0; k < CellsPerWindow; ++k) windows[w][k] = CellAt(x + k * dx, y + k * dy);
+        ++w;
+    };
+    for (int y = 0; y < BoardSize; ++y)
+        for (int x = 0; x + 4 < BoardSize; ++x) add(x, y, 1, 0);
+    for (int x = 0; x < BoardSize; ++x)
+        for (int y = 0; y + 4 < BoardSize; ++y) add(x, y, 0, 1);
+    for (int sum = 4; sum <= 2 * (BoardSize - 1) - 4; ++sum)
+        for (int y = 0; y + 4 < BoardSize; ++y) {
+            const int x = sum - y;
+            if (x - 4 >= 0 && x < BoardSize) add(x, y, -1, 1);
+        }
+    for (int diff = BoardSize - 5; diff >= -(BoardSize - 5); --diff)
+        for (int y = 0; y + 4 < BoardSize; ++y) {
+            const int x = diff + y;
+            if (x >= 0 && x + 4 < BoardSize) add(x, y, 1, 1);
+        }
+    return windows;
+}
+
+constexpr std::array<CellWindowList, CellCount> MakeCellWindows(
+    const std::array<WindowCellList, WindowCount>& windowCells) {
+    std::array<CellWindowList, CellCount> lists{};
+    for (int w = 0; w < WindowCount; ++w)
+        for (CellIndex c : windowCells[w]) {
+            CellWindowList& list = lists[c];
+            list.Windows[list.Count++] = static_cast<uint16_t>(w);
+        }
+    return lists;
+}
+
+constexpr std::array<NeighbourRecord, CellCount> MakeNeighbourList() {
+    std::array<NeighbourRecord, CellCount> records{};
+    for (int cell = 0; cell < CellCount; ++cell) {
+        const int x = ColumnOf(cell), y = RowOf(cell);
+        NeighbourRecord& record = records[cell];
+        for (int dx = -2; dx <= 2; ++dx)
+            for (int dy = -2; dy <= 2; ++dy) {
+                const int nx = x + dx, ny = y + dy;
+                if ((dx == 0 && dy == 0) || nx < 0 || ny < 0 || nx >= BoardSize || ny >= BoardSize)
+                    continue;
+                record.Cells[record.Count++] = CellAt(nx, ny);
+            }
+    }
+    return records;
+}
+
+}  // namespace detail
+
+// WindowCells[w][k]: the k-th cell of window w.
+inline constexpr std::array<WindowCellList, WindowCount> WindowCells = detail::MakeWindowCells();
+// CellWindows[c]: the windows through cell c, in increasing window number (3 to 20 of them).
+inline constexpr std::array<CellWindowList, CellCount> CellWindows =
+    detail::MakeCellWindows(WindowCells);
+// NeighbourList[c]: the cells within two columns and two rows of c (8 to 24 of them).
+inline constexpr std::array<NeighbourRecord, CellCount> NeighbourList = detail::MakeNeighbourList();
+
+}  // namespace tarn

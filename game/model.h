@@ -1,0 +1,166 @@
+// The evaluation model: a state byte for every five-cell window, the static evaluation that
+// sums a value over all windows, and for each side the gain of every cell, the exact change of
+// the evaluation if that side plays there. The root builds it once per search; every node then
+// applies its move incrementally and takes it back before it returns.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "game/game_state.h"
+#include "game/geometry.h"
+#include "game/types.h"
+
+namespace tarn {
+
+// (opponent stones in the window) + 6 * (engine stones in the window); 0 to 35.
+using WindowState = uint8_t;
+inline constexpr int WindowStateCount = 36;
+
+// The value of a window holding k stones of one side and none of the other.
+inline constexpr std::array<Score, 6> WindowValue = {0, 1, 4, 11, 43, 30000};
+
+// The value of a window from the engine's side: its stones count for it, the opponent's
+// against it, and a window holding both is dead.
+constexpr int WindowEval(int state) {
+    const int engine = state / 6, opponent = state % 6;
+    if (engine == 0) return -WindowValue[opponent];
+    if (opponent == 0) return WindowValue[engine];
+    return 0;
+}
+
+// Per-cell scores, one per cell. Aligned and of fixed size so that a child copies the whole
+// array in one constant-size block.
+struct alignas(64) CellScores {
+    Score Values[CellCount];
+
+    Score& operator[](int cell) { return Values[cell]; }
+    Score operator[](int cell) const { return Values[cell]; }
+};
+
+// The empty cells within two rows and two columns of a stone: cells in Cells[0..Count-1],
+// entries from Count upwards are stale. The order decides ties in the search.
+struct alignas(64) CandidateList {
+    CellIndex Cells[CellCount];
+    uint16_t Count;
+};
+
+// The result of the four check of one move.
+using FourCell = CellIndex;
+inline constexpr FourCell NoFour = 32767;      // the move made no four
+inline constexpr FourCell DoubleFour = 32000;  // fours that need two different cells to block
+
+// How a stone changes the contributions of a window to the gains of its five cells, indexed by
+// the window's state after the stone: Other is added to the gains of the other side, Own to the
+// gains of the side that placed it.
+struct StoneDelta {
+    std::array<Score, WindowStateCount> Other;
+    std::array<Score, WindowStateCount> Own;
+};
+
+namespace detail {
+
+// The contribution of a window to a side's gain at each of its cells, with `own` stones of that
+// side and `other` of the other: the change of that side's value of the window if it adds one.
+constexpr int Contribution(int own, int other) {
+    if (other == 0) return WindowValue[own + 1] - WindowValue[own];
+    if (own == 0) return WindowValue[other];
+    return 0;
+}
+
+// Each entry is the new contribution minus the old one. A stone that fills the window, and
+// states that cannot occur, leave the contributions alone: all five cells are then occupied.
+constexpr StoneDelta MakeStoneDelta(Side side) {
+    StoneDelta delta{};
+    for (int state = 0; state < WindowStateCount; ++state) {
+        const int engine = state / 6, opponent = state % 6;
+        const int mover = side == Side::Engine ? engine : opponent;
+        const int other = side == Side::Engine ? opponent : engine;
+        if (mover == 0 || mover + other >= 5) continue;
+        delta.Own[state] = Wrap16(Contribution(mover, other) - Contribution(mover - 1, other));
+        delta.Other[state] = Wrap16(Contribution(other, mover) - Contribution(other, mover - 1));
+    }
+    return delta;
+}
+
+}  // namespace detail
+
+inline constexpr StoneDelta EngineStoneDelta = detail::MakeStoneDelta(Side::Engine);
+inline constexpr StoneDelta OpponentStoneDelta = detail::MakeStoneDelta(Side::Opponent);
+
+template <Side S>
+inline constexpr int WindowStep = S == Side::Engine ? 6 : 1;
+// The window state of four stones of the side and none of the other.
+template <Side S>
+inline constexpr int FourState = 4 * WindowStep<S>;
+template <Side S>
+inline constexpr const StoneDelta& DeltaOf = S == Side::Engine ? EngineStoneDelta : OpponentStoneDelta;
+
+// Shared by every node of a search; valid from BuildModel until the search ends.
+alignas(64) extern WindowState WindowStates[WindowCount];
+// For every cell, the number of occupied cells (trial stones included) in its neighbourhood.
+alignas(64) extern uint8_t NeighbourCount[CellCount];
+
+// Derives the whole model from a board: sets WindowStates and NeighbourCount, fills both gain
+// arrays and the candidate list (in increasing cell order) and returns the static evaluation,
+// the sum of the window values from the engine's side, wrapped to 16 bits.
+Score BuildModel(const Stone* board, CellScores& engineGains, CellScores& opponentGains,
+                 CandidateList& candidates);
+
+// Adds the four found in a window to what the move has found so far: one completion cell stays
+// a single four however many windows share it; a second, different cell makes a double four.
+inline FourCell CollectFour(FourCell found, CellIndex cell) {
+    if (found == NoFour) return cell;
+    return found == cell ? found : DoubleFour;
+}
+
+// Applies a stone of side S, already on the board at `cell`, to the window states and to both
+// gain arrays, and reports the fours it has made.
+template <Side S>
+inline FourCell PlaceStone(CellIndex cell, CellScores& nextGains, CellScores& moverGains) {
+    const StoneDelta& delta = DeltaOf<S>;
+    FourCell four = NoFour;
+    const CellWindowList& windows = CellWindows[cell];
+    for (int i = 0; i < windows.Count; ++i) {
+        const int w = windows.Windows[i];
+        const int state = WindowStates[w] += WindowStep<S>;
+        const Score other = delta.Other[state], own = delta.Own[state];
+        for (CellIndex c : WindowCells[w]) {
+            nextGains[c] = Wrap16(nextGains[c] + other);
+            moverGains[c] = Wrap16(moverGains[c] + own);
+            if (state == FourState<S> && Game.Board[c] == EmptyCell) four = CollectFour(four, c);
+        }
+    }
+    return four;
+}
+
+// Takes a stone's share back out of the window states. The gains are not restored: every node
+// works on copies that it drops.
+template <Side S>
+inline void UnplaceStone(CellIndex cell) {
+    const CellWindowList& windows = CellWindows[cell];
+    for (int i = 0; i < windows.Count; ++i) WindowStates[windows.Windows[i]] -= WindowStep<S>;
+}
+
+// Removes the cell at `position` from the list (the last entry takes its place), raises the
+// neighbour counts around it and appends, in neighbourhood order, the empty cells it brings
+// within reach for the first time.
+inline void RemoveAndExpand(CandidateList& candidates, int position) {
+    const CellIndex cell = candidates.Cells[position];
+    int count = candidates.Count - 1;
+    candidates.Cells[position] = candidates.Cells[count];
+    const NeighbourRecord& neighbours = NeighbourList[cell];
+    for (int i = 0; i < neighbours.Count; ++i) {
+        const CellIndex n = neighbours.Cells[i];
+        if (NeighbourCount[n]++ == 0 && Game.Board[n] == EmptyCell) candidates.Cells[count++] = n;
+    }
+    candidates.Count = static_cast<uint16_t>(count);
+}
+
+// Lowers the neighbour counts around a cell again. The list is not repaired: its owner drops it.
+inline void ReleaseNeighbours(CellIndex cell) {
+    const NeighbourRecord& neighbours = NeighbourList[cell];
+    for (int i = 0; i < neighbours.Count; ++i) NeighbourCount[neighbours.Cells[i]] -= 1;
+}
+
+}  // namespace tarn
