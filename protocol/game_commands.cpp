@@ -1,0 +1,140 @@
+#include "protocol/game_commands.h"
+
+#include <cstdint>
+#include <string>
+
+#include "game/game_state.h"
+#include "game/types.h"
+#include "protocol/line_stream.h"
+#include "protocol/output_lines.h"
+#include "protocol/text_forms.h"
+#include "search/clock.h"
+#include "search/root.h"
+
+namespace tarn {
+
+namespace {
+
+// The cell of a pair of coordinates, or NoCell when either is off the board, so that an
+// off-board pair fails the free-cell test exactly where an occupied cell does (20,0 is not
+// taken as 0,1).
+CellIndex CellOf(int32_t x, int32_t y) {
+    if (x < 0 || x >= BoardSize || y < 0 || y >= BoardSize) return NoCell;
+    return CellAt(x, y);
+}
+
+// Reads the next line of a BOARD block, upper-cased so that "done" ends it too. Returns false
+// when the command stream has ended (or failed), which ends the block as well: a last line
+// without a line feed is read but then treated as that end, so its stone is not placed.
+bool ReadBlockLine(std::istream& in, std::string& line) {
+    ReadCommandLine(in, line);
+    ToUpperAscii(line);
+    return in.good();
+}
+
+}  // namespace
+
+void EngineTurn(std::ostream& out) {
+    Game.TurnStartTime = ClockNanoseconds();
+    const CellIndex cell = RootSearch(out);
+    if (!Game.IsFreeCell(cell)) {
+        ErrorLine(out, "Bad coordinates");
+        return;
+    }
+    Game.Place(cell, EngineStone);
+    WriteLine(out, MoveText(cell));
+}
+
+AfterCommand StartCommand(std::istream& args, std::istream&, std::ostream& out) {
+    int32_t size = 0;
+    ReadNumberList(args, &size, 1);
+    if (!CleanlyAtLineEnd(args)) {
+        ErrorLine(out, WrongCommandSyntaxMessage);
+    } else if (size != BoardSize) {
+        ErrorLine(out, "Unsupported size of the board");
+    } else {
+        Game.Reset();
+        WriteLine(out, "OK");
+    }
+    return AfterCommand::Continue;
+}
+
+AfterCommand TurnCommand(std::istream& args, std::istream&, std::ostream& out) {
+    if (!Game.Initialized) {
+        ErrorLine(out, NotInitializedMessage);
+        return AfterCommand::Continue;
+    }
+    int32_t xy[2] = {};
+    ReadNumberList(args, xy, 2);
+    if (!CleanlyAtLineEnd(args)) {
+        ErrorLine(out, WrongCommandSyntaxMessage);
+        return AfterCommand::Continue;
+    }
+    const CellIndex cell = CellOf(xy[0], xy[1]);
+    if (!Game.IsFreeCell(cell)) {
+        ErrorLine(out, "Bad coordinates");
+        return AfterCommand::Continue;
+    }
+    Game.Place(cell, OpponentStone);
+    EngineTurn(out);
+    return AfterCommand::Continue;
+}
+
+AfterCommand BeginCommand(std::istream& args, std::istream&, std::ostream& out) {
+    if (!Game.Initialized) {
+        ErrorLine(out, NotInitializedMessage);
+    } else if (!AtLineEnd(args)) {
+        ErrorLine(out, WrongCommandSyntaxMessage);
+    } else if (Game.MoveNumber >= 2) {
+        ErrorLine(out, "The \"Begin\" command can be executed only in the beginning of the game");
+    } else {
+        EngineTurn(out);
+    }
+    return AfterCommand::Continue;
+}
+
+// Stones are added to what already stands on the board. A stone line with an error ends the
+// block without an engine move; the stones before it stay, and the lines after it are left
+// for the command loop.
+AfterCommand BoardCommand(std::istream& args, std::istream& in, std::ostream& out) {
+    if (!Game.Initialized) {
+        ErrorLine(out, NotInitializedMessage);
+        return AfterCommand::Continue;
+    }
+    if (!AtLineEnd(args)) {
+        ErrorLine(out, WrongCommandSyntaxMessage);
+        return AfterCommand::Continue;
+    }
+    std::string line;
+    while (ReadBlockLine(in, line) && line != "DONE") {
+        std::istringstream stone_line = MakeLineStream(line);
+        int32_t stone[3] = {};
+        ReadNumberList(stone_line, stone, 3);
+        if (!CleanlyAtLineEnd(stone_line)) {
+            ErrorLine(out, "Wrong syntax");
+            return AfterCommand::Continue;
+        }
+        const CellIndex cell = CellOf(stone[0], stone[1]);
+        if (!Game.IsFreeCell(cell)) {
+            ErrorLine(out, "Bad coordinates");
+            return AfterCommand::Continue;
+        }
+        if (stone[2] != EngineStone && stone[2] != OpponentStone) {
+            ErrorLine(out, "Bad player");
+            return AfterCommand::Continue;
+        }
+        Game.Place(cell, static_cast<Stone>(stone[2]));
+    }
+    EngineTurn(out);
+    return AfterCommand::Continue;
+}
+
+AfterCommand EndCommand(std::istream& args, std::istream&, std::ostream& out) {
+    if (!AtLineEnd(args)) {
+        ErrorLine(out, WrongCommandSyntaxMessage);
+        return AfterCommand::Continue;
+    }
+    return AfterCommand::EndProcess;
+}
+
+}  // namespace tarn

@@ -1,0 +1,23 @@
+#include "protocol/output_lines.h"
+
+#include <string>
+
+namespace tarn {
+
+void WriteLine(std::ostream& out, std::string_view text) {
+    out << text << '\n' << std::flush;
+}
+
+void ErrorLine(std::ostream& out, std::string_view message) {
+    WriteLine(out, std::string("ERROR ").append(message));
+}
+
+void UnknownCommandLine(std::ostream& out, std::string_view upper_cased_word) {
+    WriteLine(out, std::string("UNKNOWN command (").append(upper_cased_word).append(")"));
+}
+
+void DebugLine(std::ostream& out, std::string_view text) {
+    WriteLine(out, std::string("DEBUG ").append(text));
+}
+
+}  // namespace tarn
