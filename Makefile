@@ -41,7 +41,7 @@ fuzz:
 	bash tests/fuzz/run.sh $(FUZZ_SECONDS)
 
 windows:
-	cmake -S . $(CMAKE_GENERATOR) -B build-windows -DCMAKE_BUILD_TYPE=Release \
+	@$(CONFIGURE) -B build-windows -DCMAKE_BUILD_TYPE=Release \
 		-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTARN_BUILD_TESTS=OFF > /dev/null
 	cmake --build build-windows
 
