@@ -1,0 +1,62 @@
+// The alpha-beta nodes of the search. Each remaining depth D has its own routine, fixed when the
+// program is built: odd D searches after a move of the engine, even D after a move of the
+// opponent; D = 2 is the leaf node and D = 1 the leaf reply, which end every line of the search.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "game/model.h"
+
+namespace tarn {
+
+inline constexpr int MaxSearchDepth = 41;
+inline constexpr int SortMovesDepth = 2;  // nodes from this depth up sort their further children
+inline constexpr int NFirstMaxMoves = 1;  // children picked by a plain maximum scan before sorting
+inline constexpr int CheckTimeoutDepth = 3;  // nodes from this depth up test the clock
+
+// The value of a position whose side to move faces two fours it cannot both block.
+inline constexpr Score DoubleFourScore = -29998;
+
+// Counts every node entered (and every answer a leaf reply scans); the root resets it per
+// iteration.
+extern uint64_t NodeCount;
+
+constexpr Score Negate(Score score) {
+    return Wrap16(-score);
+}
+
+// A win one ply farther away is worth one point less: bounds move away from zero on the way
+// down, results towards zero on the way up. The open bounds (and the time-out value) stay put.
+constexpr Score AdjustBound(Score bound) {
+    if (bound == InfiniteScore || bound == -InfiniteScore) return bound;
+    if (bound >= WinThreshold) return static_cast<Score>(bound + 1);
+    if (bound <= -WinThreshold) return static_cast<Score>(bound - 1);
+    return bound;
+}
+
+constexpr Score AdjustResult(Score result) {
+    if (result == InfiniteScore || result == -InfiniteScore) return result;
+    if (result >= WinThreshold) return static_cast<Score>(result - 1);
+    if (result <= -WinThreshold) return static_cast<Score>(result + 1);
+    return result;
+}
+
+// Every node takes: the window (alpha, beta) seen by the side to move next; the position of its
+// own move's cell in `candidates`; the static evaluation after that move, seen by the side to
+// move next; the gains of the side to move next and of the mover; and the candidate list as the
+// caller held it. The arrays are the caller's copies, changed freely and dropped afterwards.
+// The mover's stone is already on the board. The result is seen by the side to move next.
+using NodeFunction = Score (*)(Score alpha, Score beta, int pos, Score base, CellScores& nextGains,
+                               CellScores& moverGains, CandidateList& candidates);
+
+// The engine-move entry of the node chain for each iteration d: remaining depth 2d + 3.
+extern const std::array<NodeFunction, 20> NodeByDepth;
+
+// The last two plies, exposed for tests.
+Score LeafNode(Score alpha, Score beta, int pos, Score base, CellScores& nextGains,
+               CellScores& moverGains, CandidateList& candidates);
+Score LeafReply(Score alpha, Score beta, int pos, Score base, CellScores& gains,
+                CellScores& moverGains, CandidateList& candidates);
+
+}  // namespace tarn

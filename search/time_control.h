@@ -1,0 +1,47 @@
+// Time control. The engine has no timer: the search polls the monotonic clock and measures the
+// time since the turn began against the manager's two limits, the time for one move and the
+// time left in the match.
+#pragma once
+
+#include <cstdint>
+
+#include "search/clock.h"
+
+namespace tarn {
+
+// The limits of the running search, fixed when it starts: the settings cannot change while it
+// runs. With the clock switched off (the bench, exact tests) no limit ever ends the search.
+struct TimeBudget {
+    int64_t TurnStartTime = 0;  // nanoseconds
+    int64_t TimeoutTurn = 0;    // milliseconds
+    int64_t TimeLeft = 0;       // milliseconds
+    bool ClockEnabled = false;
+};
+
+extern TimeBudget ActiveBudget;
+
+// The hard limit: the whole move limit is used up, or a tenth of the match time left.
+constexpr bool OutOfTime(int64_t elapsed, int64_t timeoutTurn, int64_t timeLeft) {
+    return elapsed >= timeoutTurn * 1000000 ||
+           !(static_cast<double>(timeLeft) * 100000.0 > static_cast<double>(elapsed));
+}
+
+// The soft limit: a new iteration starts only while less than 66.6 percent of each limit is used.
+constexpr bool MayDeepen(int64_t elapsed, int64_t timeoutTurn, int64_t timeLeft) {
+    return static_cast<double>(timeoutTurn) * 666000.0 > static_cast<double>(elapsed) &&
+           static_cast<double>(timeLeft) * 66600.0 > static_cast<double>(elapsed);
+}
+
+inline bool OutOfTime() {
+    if (!ActiveBudget.ClockEnabled) return false;
+    return OutOfTime(ClockNanoseconds() - ActiveBudget.TurnStartTime, ActiveBudget.TimeoutTurn,
+                     ActiveBudget.TimeLeft);
+}
+
+inline bool MayDeepen() {
+    if (!ActiveBudget.ClockEnabled) return true;
+    return MayDeepen(ClockNanoseconds() - ActiveBudget.TurnStartTime, ActiveBudget.TimeoutTurn,
+                     ActiveBudget.TimeLeft);
+}
+
+}  // namespace tarn

@@ -1,0 +1,67 @@
+#include <algorithm>
+
+#include "search/ordering.h"
+#include "search/time_control.h"
+#include "search_fixture.h"
+
+namespace tarn::testing {
+namespace {
+
+TEST(SearchWidthTest, StepsAtTheBoundaries) {
+    const std::pair<int, int> expected[] = {{104, 3},   {103, 4},   {8, 15},      {7, 16},
+                                            {0, 16},    {-1, 17},   {-8, 17},     {-9, 18},
+                                            {-104, 29}, {-105, 30}, {-28999, 30}, {30000, 3}};
+    for (auto [best, width] : expected)
+        EXPECT_EQ(width, SearchWidth(static_cast<Score>(best), 57)) << "best " << best;
+    EXPECT_EQ(57, SearchWidth(-29000, 57));
+    EXPECT_EQ(1, SearchWidth(-31000, 1));
+}
+
+CandidateList ListOf(std::initializer_list<int> cells) {
+    CandidateList list{};
+    for (int c : cells) list.Cells[list.Count++] = static_cast<CellIndex>(c);
+    return list;
+}
+
+TEST(FirstChildTest, HighestGainAndEarliestOnTies) {
+    CellScores gains{};
+    gains[5] = 7, gains[9] = 12, gains[3] = 12, gains[4] = -2;
+    EXPECT_EQ(1, FirstChild(ListOf({5, 9, 3, 4}), gains));
+    EXPECT_EQ(0, FirstChild(ListOf({4}), gains));
+    EXPECT_EQ(0, FirstChild(ListOf({5, 4}), gains));
+}
+
+TEST(ChildOrderTest, FirstStaysInFrontAndEqualGainsKeepTheirOrder) {
+    CellScores gains{};
+    const int cells[] = {10, 11, 12, 13, 14, 15, 16, 17};
+    const int values[] = {5, 9, 5, 30, 9, 5, -1, 9};
+    for (int i = 0; i < 8; ++i) gains[cells[i]] = static_cast<Score>(values[i]);
+    CandidateList list = ListOf({10, 11, 12, 13, 14, 15, 16, 17});
+    ChildOrder(list, 3, gains);
+    const std::vector<int> ordered(list.Cells, list.Cells + list.Count);
+    // 13 first; the swap put 10 at position 3, so among the gains of 5 it now follows 12 and 15.
+    EXPECT_EQ((std::vector<int>{13, 11, 14, 17, 12, 10, 15, 16}), ordered);
+}
+
+TEST(TimeControlTest, BudgetIsTheSmallerOfTheTurnAndATenthOfTheMatch) {
+    constexpr int64_t ms = 1000000;
+    // time_left 30000 and timeout_turn 5000: 3000 ms, deepening only before 1998 ms.
+    EXPECT_FALSE(OutOfTime(3000 * ms - 1, 5000, 30000));
+    EXPECT_TRUE(OutOfTime(3000 * ms, 5000, 30000));
+    EXPECT_TRUE(MayDeepen(1998 * ms - 1, 5000, 30000));
+    EXPECT_FALSE(MayDeepen(1998 * ms, 5000, 30000));
+    // timeout_turn 1000 and time_left 120000: 1000 ms, deepening only before 666 ms.
+    EXPECT_FALSE(OutOfTime(1000 * ms - 1, 1000, 120000));
+    EXPECT_TRUE(OutOfTime(1000 * ms, 1000, 120000));
+    EXPECT_TRUE(MayDeepen(666 * ms - 1, 1000, 120000));
+    EXPECT_FALSE(MayDeepen(666 * ms, 1000, 120000));
+    // Budgets of zero or below are used up at once.
+    EXPECT_TRUE(OutOfTime(0, 0, 120000));
+    EXPECT_TRUE(OutOfTime(0, 5000, 0));
+    EXPECT_TRUE(OutOfTime(0, 5000, -7));
+    // The largest settings do not overflow.
+    EXPECT_FALSE(OutOfTime(1000000 * ms, 2147483647, 2147483647));
+}
+
+}  // namespace
+}  // namespace tarn::testing
