@@ -1,0 +1,144 @@
+// tarn-bench: searches a fixed suite of positions to a fixed depth with the clock switched off
+// and prints the exact node counts. Their total is the bench signature: a change that keeps it
+// searched the very same tree; a change that alters it changed the search.
+//
+//     tarn-bench [--depth D] [--positions FILE]
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "game/game_state.h"
+#include "protocol/text_forms.h"
+#include "search/root.h"
+
+namespace {
+
+using namespace tarn;
+
+struct BenchStone {
+    int x, y, who;
+};
+
+using Position = std::vector<BenchStone>;
+
+// One position a line, stones "x,y,who" separated by blanks; blank lines and lines starting with
+// '#' are skipped. Returns false, with a message, on the first malformed line.
+bool ReadPositions(const std::string& path, std::vector<Position>& positions) {
+    std::ifstream in(path);
+    if (!in) {
+        std::cerr << "tarn-bench: cannot read " << path << "\n";
+        return false;
+    }
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos || line[0] == '#') continue;
+        std::istringstream words(line);
+        Position position;
+        for (std::string word; words >> word;) {
+            BenchStone s{};
+            char comma1 = 0, comma2 = 0;
+            std::istringstream fields(word);
+            if (!(fields >> s.x >> comma1 >> s.y >> comma2 >> s.who) || comma1 != ',' ||
+                comma2 != ',' || s.x < 0 || s.x >= BoardSize || s.y < 0 || s.y >= BoardSize ||
+                (s.who != 1 && s.who != 2)) {
+                std::cerr << path << ":" << number << ": bad stone '" << word << "'\n";
+                return false;
+            }
+            position.push_back(s);
+        }
+        positions.push_back(position);
+    }
+    return true;
+}
+
+bool SetUp(const Position& position) {
+    Game = GameState{};
+    Game.Reset();
+    for (const BenchStone& s : position) {
+        const CellIndex cell = CellAt(s.x, s.y);
+        if (!Game.IsFreeCell(cell)) return false;
+        Game.Place(cell, static_cast<Stone>(s.who));
+    }
+    return true;
+}
+
+std::string DefaultPositionsPath() {
+    const std::string local = "bench/positions.txt";
+    if (std::ifstream(local)) return local;
+    return TARN_SOURCE_DIR "/bench/positions.txt";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int depth = 10;
+    std::string path = DefaultPositionsPath();
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--depth" && i + 1 < argc) {
+            depth = std::atoi(argv[++i]);
+        } else if (arg == "--positions" && i + 1 < argc) {
+            path = argv[++i];
+        } else {
+            std::cerr << "usage: tarn-bench [--depth D] [--positions FILE]\n"
+                         "  D is the search depth, 4 to 42 in steps of 2 (default 10)\n";
+            return 2;
+        }
+    }
+    if (depth < 4 || depth > 42 || depth % 2 != 0) {
+        std::cerr << "tarn-bench: the depth must be even, from 4 to 42\n";
+        return 2;
+    }
+    std::vector<Position> positions;
+    if (!ReadPositions(path, positions)) return 1;
+
+    SearchOptions options;
+    options.UseClock = false;
+    options.LastIteration = (depth - 4) / 2;
+
+    uint64_t totalNodes = 0;
+    double totalSeconds = 0;
+    for (size_t i = 0; i < positions.size(); ++i) {
+        if (!SetUp(positions[i])) {
+            std::cerr << "tarn-bench: position " << i + 1 << " puts two stones on one cell\n";
+            return 1;
+        }
+        const auto start = std::chrono::steady_clock::now();
+        const SearchResult result = RunRootSearch(options);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        totalSeconds += seconds;
+
+        const int reached =
+            result.Iterations ? result.PerIteration[result.Iterations - 1].Depth : 0;
+        std::ostringstream line;
+        line << "Position " << i + 1 << ": depth " << reached << ", move " << MoveText(result.Move);
+        if (result.Iterations)
+            line << ", score " << ScoreText(result.PerIteration[result.Iterations - 1].BestScore);
+        else
+            line << " (immediate)";
+        line << ", nodes";
+        for (int d = 0; d < result.Iterations; ++d) {
+            line << " " << result.PerIteration[d].Nodes;
+            totalNodes += result.PerIteration[d].Nodes;
+        }
+        char ms[32];
+        std::snprintf(ms, sizeof ms, "%.1f", seconds * 1000);
+        line << ", " << ms << " ms";
+        std::cout << line.str() << "\n";
+    }
+
+    const double nps = totalSeconds > 0 ? static_cast<double>(totalNodes) / totalSeconds : 0;
+    std::cout << "Nodes searched: " << totalNodes << "\n"
+              << "Nodes/second: " << static_cast<uint64_t>(nps) << "\n"
+              << "Time (ms): " << static_cast<uint64_t>(totalSeconds * 1000 + 0.5) << "\n"
+              << "Signature: " << totalNodes << std::endl;
+    return 0;
+}
