@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+#include "game/geometry.h"
+#include "tests/game/board_helpers.h"
+
+namespace tarn {
+namespace {
+
+using testing::At;
+using testing::Point;
+
+std::vector<int> WindowsOf(Point p) {
+    const CellWindowList& list = CellWindows[At(p)];
+    return std::vector<int>(list.Windows, list.Windows + list.Count);
+}
+
+std::vector<CellIndex> NeighboursOf(Point p) {
+    const NeighbourRecord& record = NeighbourList[At(p)];
+    return std::vector<CellIndex>(record.Cells, record.Cells + record.Count);
+}
+
+std::vector<CellIndex> Cells(std::initializer_list<Point> points) {
+    std::vector<CellIndex> cells;
+    for (Point p : points) cells.push_back(At(p));
+    return cells;
+}
+
+std::vector<CellIndex> WindowOf(int w) {
+    return std::vector<CellIndex>(WindowCells[w].begin(), WindowCells[w].end());
+}
+
+// The five cells from (x, y) on, stepping by (dx, dy).
+std::vector<CellIndex> StraightRun(int x, int y, int dx, int dy) {
+    std::vector<CellIndex> cells;
+    for (int k = 0; k < 5; ++k) cells.push_back(CellAt(x + k * dx, y + k * dy));
+    return cells;
+}
+
+TEST(Geometry, WindowsOfNamedCells) {
+    EXPECT_EQ(WindowsOf({0, 0}), (std::vector<int>{0, 320, 1016}));
+    EXPECT_EQ(WindowsOf({1, 0}), (std::vector<int>{0, 1, 336, 1001}));
+    EXPECT_EQ(WindowsOf({19, 19}), (std::vector<int>{319, 639, 1031}));
+
+    std::vector<int> middle;
+    for (int first : {64, 384, 650, 1016})
+        for (int w = first; w < first + 5; ++w) middle.push_back(w);
+    EXPECT_EQ(WindowsOf({4, 4}), middle);
+    for (int first : {64, 384, 650, 1016}) {
+        EXPECT_EQ(WindowCells[first][4], 84) << "window " << first;
+        EXPECT_EQ(WindowCells[first + 4][0], 84) << "window " << first + 4;
+    }
+}
+
+TEST(Geometry, NamedWindows) {
+    EXPECT_EQ(WindowOf(320), (std::vector<CellIndex>{0, 20, 40, 60, 80}));
+    EXPECT_EQ(WindowOf(321), (std::vector<CellIndex>{20, 40, 60, 80, 100}));
+    EXPECT_EQ(WindowOf(640), Cells({{4, 0}, {3, 1}, {2, 2}, {1, 3}, {0, 4}}));
+    EXPECT_EQ(WindowOf(641), StraightRun(5, 0, -1, 1));
+    EXPECT_EQ(WindowOf(642), StraightRun(4, 1, -1, 1));
+    EXPECT_EQ(WindowOf(895), StraightRun(19, 15, -1, 1));
+    EXPECT_EQ(WindowOf(896), StraightRun(15, 0, 1, 1));
+    EXPECT_EQ(WindowOf(897), StraightRun(14, 0, 1, 1));
+    EXPECT_EQ(WindowOf(898), StraightRun(15, 1, 1, 1));
+    EXPECT_EQ(WindowOf(1151), StraightRun(0, 15, 1, 1));
+}
+
+TEST(Geometry, StraightBlocksFollowTheirNumbering) {
+    for (int y = 0; y < BoardSize; ++y)
+        for (int x = 0; x <= 15; ++x) EXPECT_EQ(WindowOf(16 * y + x), StraightRun(x, y, 1, 0));
+    for (int x = 0; x < BoardSize; ++x)
+        for (int y = 0; y <= 15; ++y)
+            EXPECT_EQ(WindowOf(320 + 16 * x + y), StraightRun(x, y, 0, 1));
+}
+
+// Every window is a straight run of five on the board, every run appears exactly once, and the
+// diagonal blocks walk their lines in the documented order.
+TEST(Geometry, WindowsCoverEveryRunOnceInBlockOrder) {
+    std::set<std::vector<CellIndex>> seen;
+    for (int w = 0; w < WindowCount; ++w) {
+        std::vector<CellIndex> cells = WindowOf(w);
+        const int x = ColumnOf(cells[0]), y = RowOf(cells[0]);
+        const int dx = ColumnOf(cells[1]) - x, dy = RowOf(cells[1]) - y;
+        const int expectedDx = w < 320 ? 1 : w < 640 ? 0 : w < 896 ? -1 : 1;
+        const int expectedDy = w < 320 ? 0 : 1;
+        ASSERT_EQ(dx, expectedDx) << "window " << w;
+        ASSERT_EQ(dy, expectedDy) << "window " << w;
+        ASSERT_TRUE(testing::OnBoard(x + 4 * dx, y + 4 * dy)) << "window " << w;
+        ASSERT_EQ(cells, StraightRun(x, y, dx, dy)) << "window " << w;
+        EXPECT_TRUE(seen.insert(cells).second) << "window " << w;
+        if (w == 640 || w == 896 || w == 0 || w == 320) continue;
+        const std::vector<CellIndex> previous = WindowOf(w - 1);
+        const int px = ColumnOf(previous[0]), py = RowOf(previous[0]);
+        if (w > 640 && w < 896) {
+            // Constant x + y rising from line to line, start y rising within a line.
+            EXPECT_TRUE(px + py < x + y || (px + py == x + y && py + 1 == y)) << "window " << w;
+        } else if (w > 896) {
+            // Constant x - y falling from line to line, start y rising within a line.
+            EXPECT_TRUE(px - py > x - y || (px - py == x - y && py + 1 == y)) << "window " << w;
+        }
+    }
+    int runs = 0;
+    testing::ForEachRun([&](const CellIndex*) { ++runs; });
+    EXPECT_EQ(runs, WindowCount);
+    EXPECT_EQ(seen.size(), static_cast<size_t>(WindowCount));
+}
+
+// How many windows of a line of `length` cells hold the cell at position `i` of that line.
+int WindowsInLine(int i, int length) {
+    if (length < 5) return 0;
+    return std::min({i, length - 1 - i, 4, length - 5}) + 1;
+}
+
+TEST(Geometry, CellWindowsListEveryWindowOfTheCellInOrder) {
+    int total = 0;
+    for (int cell = 0; cell < CellCount; ++cell) {
+        const int x = ColumnOf(cell), y = RowOf(cell);
+        const CellWindowList& list = CellWindows[cell];
+        const int diagonalLength = BoardSize - std::abs(x - y);
+        const int antiLength = BoardSize - std::abs(x + y - (BoardSize - 1));
+        const int expected = WindowsInLine(x, BoardSize) + WindowsInLine(y, BoardSize) +
+                             WindowsInLine(std::min(x, y), diagonalLength) +
+                             WindowsInLine(std::min(BoardSize - 1 - x, y), antiLength);
+        ASSERT_EQ(list.Count, expected) << "cell " << cell;
+        total += list.Count;
+        for (int i = 0; i < list.Count; ++i) {
+            if (i > 0) {
+                EXPECT_LT(list.Windows[i - 1], list.Windows[i]) << "cell " << cell;
+            }
+            const auto& cells = WindowCells[list.Windows[i]];
+            EXPECT_NE(std::find(cells.begin(), cells.end(), cell), cells.end()) << "cell " << cell;
+        }
+        for (int i = list.Count; i < MaxWindowsPerCell; ++i) EXPECT_EQ(list.Windows[i], 0);
+        if (x >= 4 && x <= 15 && y >= 4 && y <= 15) {
+            EXPECT_EQ(list.Count, 20);
+        }
+    }
+    EXPECT_EQ(total, 5760);
+}
+
+TEST(Geometry, NeighbourListOrderAtTheCorners) {
+    EXPECT_EQ(NeighboursOf({0, 0}),
+              Cells({{0, 1}, {0, 2}, {1, 0}, {1, 1}, {1, 2}, {2, 0}, {2, 1}, {2, 2}}));
+    EXPECT_EQ(
+        NeighboursOf({19, 19}),
+        Cells({{17, 17}, {17, 18}, {17, 19}, {18, 17}, {18, 18}, {18, 19}, {19, 17}, {19, 18}}));
+    EXPECT_EQ(
+        NeighboursOf({10, 10}),
+        Cells({{8, 8},   {8, 9},   {8, 10},  {8, 11}, {8, 12},  {9, 8},   {9, 9},   {9, 10},
+               {9, 11},  {9, 12},  {10, 8},  {10, 9}, {10, 11}, {10, 12}, {11, 8},  {11, 9},
+               {11, 10}, {11, 11}, {11, 12}, {12, 8}, {12, 9},  {12, 10}, {12, 11}, {12, 12}}));
+}
+
+// How many of the five rows (or columns) of a cell's square lie on the board.
+int SpanOnBoard(int coordinate) {
+    const int fromEdge = std::min(coordinate, BoardSize - 1 - coordinate);
+    return fromEdge >= 2 ? 5 : fromEdge == 1 ? 4 : 3;
+}
+
+TEST(Geometry, NeighbourCountsByRegion) {
+    EXPECT_EQ(NeighbourList[At({10, 10})].Count, 24);
+    EXPECT_EQ(NeighbourList[At({1, 10})].Count, 19);
+    EXPECT_EQ(NeighbourList[At({10, 18})].Count, 19);
+    EXPECT_EQ(NeighbourList[At({0, 10})].Count, 14);
+    EXPECT_EQ(NeighbourList[At({10, 19})].Count, 14);
+    for (Point p : {Point{1, 1}, Point{18, 1}, Point{1, 18}, Point{18, 18}})
+        EXPECT_EQ(NeighbourList[At(p)].Count, 15);
+    for (Point p : {Point{1, 0}, Point{0, 1}, Point{18, 0}, Point{19, 1}, Point{0, 18},
+                    Point{1, 19}, Point{18, 19}, Point{19, 18}})
+        EXPECT_EQ(NeighbourList[At(p)].Count, 11);
+    for (Point p : {Point{0, 0}, Point{19, 0}, Point{0, 19}, Point{19, 19}})
+        EXPECT_EQ(NeighbourList[At(p)].Count, 8);
+
+    for (int cell = 0; cell < CellCount; ++cell) {
+        const int x = ColumnOf(cell), y = RowOf(cell);
+        const NeighbourRecord& record = NeighbourList[cell];
+        ASSERT_EQ(record.Count, SpanOnBoard(x) * SpanOnBoard(y) - 1) << "cell " << cell;
+        for (int i = 0; i < record.Count; ++i) {
+            const int nx = ColumnOf(record.Cells[i]), ny = RowOf(record.Cells[i]);
+            EXPECT_LE(std::max(std::abs(nx - x), std::abs(ny - y)), 2) << "cell " << cell;
+            EXPECT_NE(record.Cells[i], cell);
+            if (i > 0) {
+                // Column offset first, then row offset.
+                const int px = ColumnOf(record.Cells[i - 1]), py = RowOf(record.Cells[i - 1]);
+                EXPECT_TRUE(px < nx || (px == nx && py < ny)) << "cell " << cell << " slot " << i;
+            }
+        }
+        for (int i = record.Count; i < MaxNeighbours; ++i) EXPECT_EQ(record.Cells[i], 0);
+    }
+}
+
+}  // namespace
+}  // namespace tarn

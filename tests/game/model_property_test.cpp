@@ -1,0 +1,222 @@
+// The incremental model against a fresh BuildModel. Random boards are walked by random lines of
+// trial stones, applied and taken back exactly as the search does; after every step the
+// incremental state must equal what BuildModel derives from the board as it then stands.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "game/model.h"
+#include "tests/game/board_helpers.h"
+
+namespace tarn {
+namespace {
+
+using testing::ForEachRunThrough;
+using testing::RandomBoard;
+
+int SideIndex(Side side) {
+    return side == Side::Engine ? 0 : 1;
+}
+
+// What one search level holds: both gain arrays, its candidate list and its base, the static
+// evaluation seen from the side to move.
+struct Frame {
+    CellScores Gains[2];
+    CandidateList Candidates;
+    Score Base;
+};
+
+FourCell Place(Side side, CellIndex cell, CellScores& nextGains, CellScores& moverGains) {
+    return side == Side::Engine ? PlaceStone<Side::Engine>(cell, nextGains, moverGains)
+                                : PlaceStone<Side::Opponent>(cell, nextGains, moverGains);
+}
+
+void Unplace(Side side, CellIndex cell) {
+    if (side == Side::Engine)
+        UnplaceStone<Side::Engine>(cell);
+    else
+        UnplaceStone<Side::Opponent>(cell);
+}
+
+// The fours a stone just placed at `cell` has made, read off the board: every run through the
+// cell with four of the mover's stones and none of the other side's needs its empty cell.
+FourCell FoursFromBoard(CellIndex cell, Side mover) {
+    const Stone own = static_cast<Stone>(mover);
+    std::vector<CellIndex> needed;
+    ForEachRunThrough(cell, [&](const CellIndex* cells) {
+        int mine = 0, empty = 0;
+        CellIndex gap = NoCell;
+        for (int k = 0; k < 5; ++k) {
+            const Stone s = Game.Board[cells[k]];
+            mine += s == own;
+            if (s == EmptyCell) ++empty, gap = cells[k];
+        }
+        if (mine == 4 && empty == 1) needed.push_back(gap);
+    });
+    if (needed.empty()) return NoFour;
+    for (CellIndex c : needed)
+        if (c != needed.front()) return DoubleFour;
+    return needed.front();
+}
+
+class ModelWalk {
+public:
+    explicit ModelWalk(unsigned seed) : rng_(seed) {}
+
+    int Placements = 0, SingleFours = 0, DoubleFours = 0, FivesMade = 0;
+
+    // Builds the model of the board and walks a random tree of trial lines from it.
+    void WalkBoard() {
+        Frame root;
+        const Score eval = BuildModel(Game.Board, root.Gains[0], root.Gains[1], root.Candidates);
+        const Side first = Below(2) == 0 ? Side::Engine : Side::Opponent;
+        root.Base = first == Side::Engine ? eval : Wrap16(-eval);
+        Descend(root, first, 1 + Below(8));
+    }
+
+private:
+    std::mt19937 rng_;
+
+    int Below(int n) { return static_cast<int>(rng_() % static_cast<unsigned>(n)); }
+
+    // The position in the list of the cell to play: often the mover's best gain (which makes
+    // fours and double fours), sometimes the other side's best (a block), otherwise any.
+    int ChoosePosition(const Frame& frame, Side mover) {
+        const int count = frame.Candidates.Count;
+        const int r = Below(10);
+        if (r >= 5) return Below(count);
+        const CellScores& gains = frame.Gains[SideIndex(r < 4 ? mover : OtherSide(mover))];
+        int best = 0;
+        for (int i = 1; i < count; ++i)
+            if (gains[frame.Candidates.Cells[i]] > gains[frame.Candidates.Cells[best]]) best = i;
+        return best;
+    }
+
+    void Descend(const Frame& frame, Side mover, int depthLeft) {
+        const int children = Below(3) == 0 ? 2 : 1;
+        for (int child = 0; child < children; ++child) {
+            if (frame.Candidates.Count == 0) return;
+            const int position = ChoosePosition(frame, mover);
+            const CellIndex cell = frame.Candidates.Cells[position];
+            SCOPED_TRACE(::testing::Message() << (mover == Side::Engine ? "engine" : "opponent")
+                                              << " stone at " << ColumnOf(cell) << ","
+                                              << RowOf(cell) << " (position " << position << ")");
+            ASSERT_EQ(Game.Board[cell], EmptyCell);
+
+            std::vector<WindowState> statesBefore(std::begin(WindowStates), std::end(WindowStates));
+            std::vector<uint8_t> countsBefore(std::begin(NeighbourCount), std::end(NeighbourCount));
+
+            Frame next = frame;
+            Game.Board[cell] = static_cast<Stone>(mover);
+            const FourCell four = Place(mover, cell, next.Gains[SideIndex(OtherSide(mover))],
+                                        next.Gains[SideIndex(mover)]);
+            RemoveAndExpand(next.Candidates, position);
+            next.Base = Wrap16(-(frame.Base + frame.Gains[SideIndex(mover)][cell]));
+            ++Placements;
+            SingleFours += four != NoFour && four != DoubleFour;
+            DoubleFours += four == DoubleFour;
+            FivesMade += frame.Gains[SideIndex(mover)][cell] >= 29957;
+
+            EXPECT_EQ(four, FoursFromBoard(cell, mover));
+            ExpectMatchesRebuild(next, OtherSide(mover));
+            if (!::testing::Test::HasFailure() && depthLeft > 1)
+                Descend(next, OtherSide(mover), depthLeft - 1);
+
+            ReleaseNeighbours(cell);
+            Unplace(mover, cell);
+            Game.Board[cell] = EmptyCell;
+            EXPECT_TRUE(std::equal(statesBefore.begin(), statesBefore.end(), WindowStates))
+                << "window states not restored";
+            EXPECT_TRUE(std::equal(countsBefore.begin(), countsBefore.end(), NeighbourCount))
+                << "neighbour counts not restored";
+            if (::testing::Test::HasFailure()) return;
+        }
+    }
+
+    // Compares a level's incremental state with BuildModel on the current board. BuildModel
+    // overwrites the shared arrays, so the incremental ones are saved and put back afterwards.
+    void ExpectMatchesRebuild(const Frame& frame, Side toMove) {
+        WindowState states[WindowCount];
+        uint8_t counts[CellCount];
+        std::memcpy(states, WindowStates, sizeof states);
+        std::memcpy(counts, NeighbourCount, sizeof counts);
+
+        Frame fresh;
+        const Score eval = BuildModel(Game.Board, fresh.Gains[0], fresh.Gains[1], fresh.Candidates);
+        const Score base = toMove == Side::Engine ? eval : Wrap16(-eval);
+        EXPECT_EQ(frame.Base, base);
+        for (int w = 0; w < WindowCount; ++w)
+            if (states[w] != WindowStates[w]) {
+                ADD_FAILURE() << "window " << w << " state " << int{states[w]} << ", rebuilt "
+                              << int{WindowStates[w]};
+                break;
+            }
+        for (int c = 0; c < CellCount; ++c)
+            if (counts[c] != NeighbourCount[c]) {
+                ADD_FAILURE() << "cell " << c << " neighbour count " << int{counts[c]}
+                              << ", rebuilt " << int{NeighbourCount[c]};
+                break;
+            }
+
+        int listed[CellCount] = {};
+        for (int i = 0; i < frame.Candidates.Count; ++i) {
+            const CellIndex c = frame.Candidates.Cells[i];
+            ASSERT_TRUE(c >= 0 && c < CellCount) << "slot " << i << " holds " << c;
+            ++listed[c];
+        }
+        for (int c = 0; c < CellCount; ++c) {
+            const bool candidate = Game.Board[c] == EmptyCell && NeighbourCount[c] > 0;
+            if (listed[c] != (candidate ? 1 : 0)) {
+                ADD_FAILURE() << "cell " << c << " is listed " << listed[c] << " times";
+                break;
+            }
+            if (Game.Board[c] != EmptyCell) continue;
+            for (int side = 0; side < 2; ++side)
+                if (frame.Gains[side][c] != fresh.Gains[side][c]) {
+                    ADD_FAILURE() << (side == 0 ? "engine" : "opponent") << " gain at cell " << c
+                                  << " is " << frame.Gains[side][c] << ", rebuilt "
+                                  << fresh.Gains[side][c];
+                    c = CellCount;
+                    break;
+                }
+            if (c == CellCount) break;
+            const CellScores& gains = frame.Gains[SideIndex(toMove)];
+            const CellScores& freshGains = fresh.Gains[SideIndex(toMove)];
+            if (Wrap16(frame.Base + gains[c]) != Wrap16(base + freshGains[c])) {
+                ADD_FAILURE() << "value of the move at cell " << c << " differs";
+                break;
+            }
+        }
+
+        std::memcpy(WindowStates, states, sizeof states);
+        std::memcpy(NeighbourCount, counts, sizeof counts);
+    }
+};
+
+TEST(ModelProperty, IncrementalUpdatesMatchARebuild) {
+    const unsigned seed = 1208;
+    ModelWalk walk(seed);
+    std::mt19937 boards(seed);
+    int boardsWithFive = 0;
+    for (int iteration = 0; iteration < 3000; ++iteration) {
+        SCOPED_TRACE(::testing::Message() << "seed " << seed << " iteration " << iteration);
+        RandomBoard(boards, iteration % 4 == 0);
+        boardsWithFive += testing::HasFive(Game.Board);
+        walk.WalkBoard();
+        if (HasFailure()) return;
+    }
+    // The walk must have reached the cases it is meant to guard.
+    EXPECT_GT(walk.Placements, 10000);
+    EXPECT_GT(walk.SingleFours, 300);
+    EXPECT_GT(walk.DoubleFours, 100);
+    EXPECT_GT(walk.FivesMade, 100);
+    EXPECT_GT(boardsWithFive, 100);
+    std::printf(
+        "%d placements, %d single fours, %d double fours, %d fives, %d boards with a five\n",
+        walk.Placements, walk.SingleFours, walk.DoubleFours, walk.FivesMade, boardsWithFive);
+}
+
+}  // namespace
+}  // namespace tarn
