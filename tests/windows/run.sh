@@ -2,10 +2,13 @@
 # Tests the Windows build under wine, headless: the clock check, the standard-input handling of
 # CRLF and 0x1A, the end-to-end protocol tests against pbrain-tarn.exe, one self-play game
 # between two .exe engines, and the bench signature of tarn-bench.exe against the Linux build's.
-# Expects `make build windows` to have run (the Makefile's test-windows target does that).
+# Expects `make build windows` to have run (the Makefile's test-windows target does that);
+# TARN_LINUX_BUILD names another Linux build folder than build/.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
+# The Linux build whose end-to-end tests and bench are used; `make` builds into build/.
+linux_build=${TARN_LINUX_BUILD:-build}
 
 exe=$root/build-windows/pbrain-tarn.exe
 [ -f "$exe" ] || { echo "missing $exe: run make windows" >&2; exit 1; }
@@ -50,15 +53,15 @@ echo "ok"
 engine="$wine $exe"
 echo "== end-to-end protocol tests (TARN_ENGINE=\"$engine\")"
 e2e_ran=0
-if [ -d build/tests/e2e ]; then
+if [ -d "$linux_build"/tests/e2e ]; then
     while IFS= read -r test_binary; do
         echo "-- $test_binary"
         TARN_ENGINE="$engine" "$test_binary"
         e2e_ran=1
-    done < <(find build/tests/e2e -maxdepth 1 -type f -executable | sort)
+    done < <(find "$linux_build"/tests/e2e -maxdepth 1 -type f -executable | sort)
 fi
 if [ "$e2e_ran" = 0 ]; then
-    echo "FAIL: no end-to-end test binary in build/tests/e2e" >&2
+    echo "FAIL: no end-to-end test binary in $linux_build/tests/e2e" >&2
     exit 1
 fi
 
@@ -67,13 +70,13 @@ python3 tools/selfplay.py --engine "$engine" --games 1 --turn-ms 300 --seed 7
 
 echo "== bench signature"
 if grep -q 'tarn-bench' bench/CMakeLists.txt; then
-    linux_signature=$(./build/tarn-bench | tail -n 1)
+    linux_signature=$("$linux_build"/tarn-bench | tail -n 1)
     windows_signature=$("$wine" build-windows/tarn-bench.exe </dev/null | tr -d '\r' | tail -n 1)
     echo "Linux:   $linux_signature"
     echo "Windows: $windows_signature"
     case "$linux_signature" in
     "Signature: "[0-9]*) ;;
-    *) echo "FAIL: build/tarn-bench printed no signature line last" >&2; exit 1 ;;
+    *) echo "FAIL: $linux_build/tarn-bench printed no signature line last" >&2; exit 1 ;;
     esac
     if [ "$linux_signature" != "$windows_signature" ]; then
         echo "FAIL: the Windows bench signature differs from the Linux one" >&2
