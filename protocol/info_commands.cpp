@@ -9,20 +9,18 @@
 #include "protocol/line_stream.h"
 #include "protocol/output_lines.h"
 #include "protocol/text_forms.h"
+#include "search/node.h"
 
 namespace tarn {
 
 namespace {
 
+// The release this engine answers as; ABOUT and "DEBUG config" both print it.
 inline constexpr const char* ReleaseDate = "Apr 26 2019 18:00:01";
 
-// The build constants that "DEBUG config" prints. They describe how this build searches and
-// cannot change at run time.
+// The build constants that "DEBUG config" prints besides the search's own (search/node.h).
 inline constexpr bool Debug = false;
 inline constexpr int32_t MessageLevel = 0;
-inline constexpr int32_t SortMovesDepth = 2;
-inline constexpr int32_t NFirstMaxMoves = 1;
-inline constexpr int32_t CheckTimeoutDepth = 3;
 
 // The ABOUT pairs, kept sorted by key so the line always lists them in the same order.
 const std::map<std::string, std::string>& AboutTable() {
