@@ -259,8 +259,7 @@ def main():
     read_timeout = budget_ms / 1000 + 10
     rng = random.Random(args.seed)
     engines = [Engine("A", commands[0]), Engine("B", commands[1])]
-    wins = {"A": 0, "B": 0}
-    wins_by_order = {"first": 0, "second": 0}
+    wins = {(label, order): 0 for label in "AB" for order in ("first", "second")}
     draws = 0
     games_played = 0
     memory_first = memory_last = "not measured"
@@ -278,9 +277,8 @@ def main():
                 draws += 1
                 outcome = "draw"
             else:
-                wins[winner.label] += 1
                 order = "first" if winner is first else "second"
-                wins_by_order[order] += 1
+                wins[winner.label, order] += 1
                 outcome = f"{winner.label} ({order} to move) wins"
             if not args.quiet:
                 print(f"game {game + 1}: {first.label} first, {outcome} after {move_count} moves",
@@ -299,8 +297,10 @@ def main():
             errors.append(f"{engine.label}: exit status {status} after END (expected 0)")
 
     print(f"games: {games_played} of {args.games}, draws: {draws}")
-    print(f"wins: A {wins['A']}, B {wins['B']}; "
-          f"first to move {wins_by_order['first']}, second {wins_by_order['second']}")
+    for label in "AB":
+        first_wins, second_wins = wins[label, "first"], wins[label, "second"]
+        print(f"wins {label}: {first_wins + second_wins} "
+              f"({first_wins} moving first, {second_wins} moving second)")
     for engine in engines:
         print("move time " + describe_times(engine, budget_ms))
     print(f"memory after first game: {memory_first}")
