@@ -35,11 +35,12 @@ Score LeafReply(Score /*alpha*/, Score beta, int pos, Score base, CellScores& ga
         const int w = windows.Windows[i];
         const int before = WindowStates[w];
         const Score other = EngineStoneDelta.Other[before + WindowStep<Side::Engine>];
-        for (CellIndex c : WindowCells[w]) {
-            gains[c] = Wrap16(gains[c] + other);
-            if (before == 3 * WindowStep<Side::Engine> && Game.Board[c] == EmptyCell)
-                four = CollectFour(four, c);
-        }
+        // Most windows change nothing for the opponent (empty ones, dead ones).
+        if (other == 0) continue;
+        for (CellIndex c : WindowCells[w]) gains[c] = Wrap16(gains[c] + other);
+        if (before == 3 * WindowStep<Side::Engine>)
+            for (CellIndex c : WindowCells[w])
+                if (Game.Board[c] == EmptyCell) four = CollectFour(four, c);
     }
     if (four == DoubleFour) return -29997;
     if (four != NoFour) return ClampLeafValue(Wrap16(base + gains[four]));

@@ -2,6 +2,9 @@
 // many it tries in all.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+#include <functional>
 #include <utility>
 
 #include "game/model.h"
@@ -23,15 +26,42 @@ inline int FirstChild(const CandidateList& candidates, const CellScores& gains) 
 }
 
 // Sorts cells by decreasing key; cells with equal keys keep their order, so a position always
-// gives the same tree on every compiler and platform.
+// gives the same tree on every compiler and platform. The keys of a candidate list (gains) mostly
+// lie within a few hundred points of each other, so a counting sort over that range does the
+// work in a few linear passes. Wider ranges pack each key with its position into one unique
+// number (key high, earlier positions higher on ties), so that any sort of those numbers gives
+// the stable order.
 inline void StableSortByScore(CellIndex* cells, int count, const CellScores& keys) {
-    for (int i = 1; i < count; ++i) {
-        const CellIndex cell = cells[i];
-        const Score key = keys[cell];
-        int j = i;
-        for (; j > 0 && keys[cells[j - 1]] < key; --j) cells[j] = cells[j - 1];
-        cells[j] = cell;
+    constexpr int CountingRange = 512;
+    if (count < 2) return;
+    Score key[CellCount];
+    CellIndex original[CellCount];
+    int lowest = keys[cells[0]], highest = lowest;
+    for (int i = 0; i < count; ++i) {
+        original[i] = cells[i];
+        key[i] = keys[cells[i]];
+        lowest = std::min<int>(lowest, key[i]);
+        highest = std::max<int>(highest, key[i]);
     }
+    if (highest - lowest < CountingRange) {
+        uint16_t start[CountingRange];
+        const int range = highest - lowest + 1;
+        std::fill(start, start + range, uint16_t{0});
+        for (int i = 0; i < count; ++i) ++start[highest - key[i]];
+        for (int b = 0, sum = 0; b < range; ++b) {
+            const int n = start[b];
+            start[b] = static_cast<uint16_t>(sum);
+            sum += n;
+        }
+        for (int i = 0; i < count; ++i) cells[start[highest - key[i]]++] = original[i];
+        return;
+    }
+    uint32_t packed[CellCount];
+    for (int i = 0; i < count; ++i)
+        packed[i] = (static_cast<uint32_t>(static_cast<uint16_t>(key[i]) ^ 0x8000u) << 16) |
+                    static_cast<uint32_t>(0xFFFF - i);
+    std::sort(packed, packed + count, std::greater<uint32_t>());
+    for (int i = 0; i < count; ++i) cells[i] = original[0xFFFF - (packed[i] & 0xFFFF)];
 }
 
 // Once the first child is searched: it moves to the front, and the rest are sorted by gain.
