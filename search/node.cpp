@@ -9,75 +9,11 @@ namespace tarn {
 
 uint64_t NodeCount = 0;
 
-namespace {
-
-// Values beyond the forced-result threshold are reported as a win or loss two plies away.
-constexpr Score ClampLeafValue(int value) {
-    if (value > WinThreshold - 1) return 29998;
-    if (value < -(WinThreshold - 1)) return -29998;
-    return static_cast<Score>(value);
-}
-
-}  // namespace
-
-// The engine's reply at the end of a line, valued by the opponent's best immediate answer read
-// straight off the opponent's gains after the reply. Changes only its scratch copy of those
-// gains; the shared list is given back exactly as received.
-Score LeafReply(Score /*alpha*/, Score beta, int pos, Score base, CellScores& gains,
-                CellScores& /*moverGains*/, CandidateList& candidates) {
-    ++NodeCount;
-    const CellIndex cell = candidates.Cells[pos];
-
-    // The reply's stone changes the opponent's gains only; the window states stay as they are.
-    FourCell four = NoFour;
-    const CellWindowList& windows = CellWindows[cell];
-    for (int i = 0; i < windows.Count; ++i) {
-        const int w = windows.Windows[i];
-        const int before = WindowStates[w];
-        const Score other = EngineStoneDelta.Other[before + WindowStep<Side::Engine>];
-        // Most windows change nothing for the opponent (empty ones, dead ones).
-        if (other == 0) continue;
-        for (CellIndex c : WindowCells[w]) gains[c] = Wrap16(gains[c] + other);
-        if (before == 3 * WindowStep<Side::Engine>)
-            for (CellIndex c : WindowCells[w])
-                if (Game.Board[c] == EmptyCell) four = CollectFour(four, c);
-    }
-    if (four == DoubleFour) return -29997;
-    if (four != NoFour) return ClampLeafValue(Wrap16(base + gains[four]));
-
-    // The opponent may answer on any candidate but the reply's cell, and on the cells the reply
-    // brings within reach for the first time.
-    const int last = candidates.Count - 1;
-    int count = last;
-    candidates.Cells[pos] = candidates.Cells[last];
-    const NeighbourRecord& neighbours = NeighbourList[cell];
-    for (int i = 0; i < neighbours.Count; ++i) {
-        const CellIndex n = neighbours.Cells[i];
-        if (NeighbourCount[n] == 0 && Game.Board[n] == EmptyCell) candidates.Cells[count++] = n;
-    }
-
-    int best = -InfiniteScore;
-    for (int i = 0; i < count; ++i) {
-        ++NodeCount;
-        const Score value = Wrap16(base + gains[candidates.Cells[i]]);
-        if (value >= beta) {
-            best = value;
-            break;
-        }
-        if (value > best) best = value;
-    }
-
-    candidates.Cells[last] = candidates.Cells[pos];
-    candidates.Cells[pos] = cell;
-    candidates.Count = static_cast<uint16_t>(last + 1);
-    return ClampLeafValue(best);
-}
-
 // One ply of the negamax search after a move at remaining depth D >= 2. It applies the move to
 // the model, answers a four with its single forced reply, otherwise searches the replies of the
 // side to move in the order and number of the move ordering, puts the shared state back and
 // returns the value seen by the side to move next. At D = 2 (the leaf node) each reply is valued
-// by a leaf reply that shares the node's list and needs a copy of one gain array only; from
+// by a leaf reply that only reads the node's list and gains; from
 // CheckTimeoutDepth up the clock is tested after every child, and a time-out returns at once
 // without undoing anything but the board.
 template <int D>
@@ -107,9 +43,8 @@ Score SearchNode(Score alpha, Score beta, int pos, Score base, CellScores& nextG
         Game.Board[c] = childStone;
         Score result;
         if constexpr (D == 2) {
-            childNext = moverGains;
             result =
-                LeafReply(childAlpha, childBeta, p, childBase, childNext, nextGains, candidates);
+                LeafReply(childAlpha, childBeta, p, childBase, moverGains, nextGains, candidates);
         } else {
             childNext = moverGains;
             childMover = nextGains;

@@ -56,7 +56,9 @@ extern const std::array<NodeFunction, 20> NodeByDepth;
 // The last two plies, exposed for tests.
 Score LeafNode(Score alpha, Score beta, int pos, Score base, CellScores& nextGains,
                CellScores& moverGains, CandidateList& candidates);
-Score LeafReply(Score alpha, Score beta, int pos, Score base, CellScores& gains,
-                CellScores& moverGains, CandidateList& candidates);
+// The leaf reply takes the opponent's gains before the reply (the leaf node's own, not a copy)
+// and the leaf node's list, and changes neither.
+Score LeafReply(Score alpha, Score beta, int pos, Score base, const CellScores& gains,
+                const CellScores& moverGains, const CandidateList& candidates);
 
 }  // namespace tarn

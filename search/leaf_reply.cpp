@@ -1,0 +1,143 @@
+// The leaf reply: the engine's last move of a line, valued by the opponent's best immediate
+// answer. It runs more often than anything else in the search, so it changes nothing: instead of
+// adding the reply's effect to a copy of the opponent's gains, it works out that effect for each
+// answer it actually scans (the scan usually stops after a few answers), and instead of editing
+// the shared candidate list it reads it in the order the edit would give.
+#include <array>
+
+#include "search/node.h"
+
+namespace tarn {
+
+namespace {
+
+constexpr int Directions = 4;
+constexpr int RelationSpan = 2 * BoardSize - 1;  // column or row differences -19 to 19
+
+// For each cell and each of its windows, the window's direction and where along the line it
+// lies relative to the cell: slot = 5 * direction + j, where the window covers the offsets j - 4
+// to j from the cell (j = 4 - the cell's index within the window).
+constexpr std::array<std::array<uint8_t, MaxWindowsPerCell>, CellCount> MakeWindowSlots() {
+    std::array<std::array<uint8_t, MaxWindowsPerCell>, CellCount> slots{};
+    for (int cell = 0; cell < CellCount; ++cell)
+        for (int i = 0; i < CellWindows[cell].Count; ++i) {
+            const int w = CellWindows[cell].Windows[i];
+            const int direction = w < 320 ? 0 : w < 640 ? 1 : w < 896 ? 2 : 3;
+            int index = 0;
+            while (WindowCells[w][index] != cell) ++index;
+            slots[cell][i] = static_cast<uint8_t>(5 * direction + 4 - index);
+        }
+    return slots;
+}
+
+// The line relation of two cells, indexed by their column and row differences: the answer at
+// offset k (1 to 4 steps, either way) along a direction from the reply lies in the reply's
+// windows j = max(0, k) to min(4, k + 4) of that direction. Each entry holds the two indices of
+// the running sums of window deltas whose difference is the sum over those windows; unrelated
+// cells get equal indices, that is a sum of 0.
+struct Relation {
+    uint8_t High, Low;
+};
+
+constexpr std::array<Relation, RelationSpan * RelationSpan> MakeRelations() {
+    std::array<Relation, RelationSpan * RelationSpan> relations{};
+    constexpr int step[Directions][2] = {{1, 0}, {0, 1}, {-1, 1}, {1, 1}};
+    for (int direction = 0; direction < Directions; ++direction)
+        for (int k = -4; k <= 4; ++k) {
+            if (k == 0) continue;
+            const int dx = k * step[direction][0], dy = k * step[direction][1];
+            const int high = (k + 4 < 4 ? k + 4 : 4) + 1, low = k > 0 ? k : 0;
+            relations[(dy + BoardSize - 1) * RelationSpan + dx + BoardSize - 1] = {
+                static_cast<uint8_t>(6 * direction + high),
+                static_cast<uint8_t>(6 * direction + low)};
+        }
+    return relations;
+}
+
+// A cell's coordinates folded into one number, so that the difference of two folded numbers
+// indexes the relation table.
+constexpr std::array<int16_t, CellCount> MakeFoldedCoordinates() {
+    std::array<int16_t, CellCount> folded{};
+    for (int cell = 0; cell < CellCount; ++cell)
+        folded[cell] = static_cast<int16_t>(RowOf(cell) * RelationSpan + ColumnOf(cell));
+    return folded;
+}
+
+constexpr auto WindowSlots = MakeWindowSlots();
+constexpr auto Relations = MakeRelations();
+constexpr auto FoldedCoordinates = MakeFoldedCoordinates();
+constexpr int RelationCentre = (BoardSize - 1) * RelationSpan + BoardSize - 1;
+
+// Values beyond the forced-result threshold are reported as a win or loss two plies away.
+constexpr Score ClampLeafValue(int value) {
+    if (value > WinThreshold - 1) return 29998;
+    if (value < -(WinThreshold - 1)) return -29998;
+    return static_cast<Score>(value);
+}
+
+}  // namespace
+
+Score LeafReply(Score /*alpha*/, Score beta, int pos, Score base, const CellScores& gains,
+                const CellScores& /*moverGains*/, const CandidateList& candidates) {
+    ++NodeCount;
+    const CellIndex cell = candidates.Cells[pos];
+
+    // The change of the opponent's contribution of each window through the reply, by slot, and
+    // its running sums by direction (with a leading 0), from which the change of the opponent's
+    // gain at any cell is one difference. A window whose three engine stones the reply makes
+    // four needs its empty cell blocked.
+    FourCell four = NoFour;
+    Score windowDelta[5 * Directions] = {};
+    const CellWindowList& windows = CellWindows[cell];
+    for (int i = 0; i < windows.Count; ++i) {
+        const int w = windows.Windows[i];
+        const int before = WindowStates[w];
+        windowDelta[WindowSlots[cell][i]] =
+            EngineStoneDelta.Other[before + WindowStep<Side::Engine>];
+        if (before == 3 * WindowStep<Side::Engine>) [[unlikely]]
+            for (CellIndex c : WindowCells[w])
+                if (Game.Board[c] == EmptyCell) four = CollectFour(four, c);
+    }
+    Score runningSum[6 * Directions];
+    for (int direction = 0; direction < Directions; ++direction) {
+        int sum = 0;
+        runningSum[6 * direction] = 0;
+        for (int j = 0; j < 5; ++j) {
+            sum += windowDelta[5 * direction + j];
+            runningSum[6 * direction + j + 1] = Wrap16(sum);
+        }
+    }
+    const int origin = FoldedCoordinates[cell] - RelationCentre;
+    // The opponent's gain at a cell after the reply, plus the evaluation: the answer's value.
+    auto answerValue = [&](CellIndex answer) -> Score {
+        const Relation relation = Relations[FoldedCoordinates[answer] - origin];
+        return Wrap16(base + gains[answer] + runningSum[relation.High] - runningSum[relation.Low]);
+    };
+
+    if (four == DoubleFour) return -29997;
+    if (four != NoFour) return ClampLeafValue(answerValue(four));
+
+    // The answers, in list order: the list without the reply, whose cell the last entry takes,
+    // followed by the cells the reply brings within reach for the first time. The scan stops at
+    // the first answer worth beta or more.
+    int best = -InfiniteScore;
+    const int last = candidates.Count - 1;
+    for (int i = 0; i < last; ++i) {
+        ++NodeCount;
+        const Score value = answerValue(candidates.Cells[i == pos ? last : i]);
+        if (value >= beta) return ClampLeafValue(value);
+        if (value > best) best = value;
+    }
+    const NeighbourRecord& neighbours = NeighbourList[cell];
+    for (int i = 0; i < neighbours.Count; ++i) {
+        const CellIndex n = neighbours.Cells[i];
+        if (NeighbourCount[n] != 0 || Game.Board[n] != EmptyCell) continue;
+        ++NodeCount;
+        const Score value = answerValue(n);
+        if (value >= beta) return ClampLeafValue(value);
+        if (value > best) best = value;
+    }
+    return ClampLeafValue(best);
+}
+
+}  // namespace tarn
