@@ -79,14 +79,15 @@ Score SearchNode(Score alpha, Score beta, int pos, Score base, CellScores& nextG
             return false;
         };
 
-        const int first = FirstChild(candidates, nextGains);
+        ListKeys keys;
+        const int first = FirstChild(candidates, nextGains, keys);
         const Score v = searchChild(first);
         if constexpr (D >= CheckTimeoutDepth) {
             if (OutOfTime()) return -InfiniteScore;
         }
         stopped = book(v);
         if (!stopped && width >= 2) {
-            ChildOrder(candidates, first, nextGains);
+            ChildOrder(candidates, first, keys);
             for (int p = 1; p < width && p < candidates.Count; ++p) {
                 const Score next = searchChild(p);
                 if constexpr (D >= CheckTimeoutDepth) {

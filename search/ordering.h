@@ -11,63 +11,90 @@
 
 namespace tarn {
 
-// The position of the candidate with the highest gain; the earliest of equal gains wins.
-inline int FirstChild(const CandidateList& candidates, const CellScores& gains) {
-    int first = 0;
-    Score best = gains[candidates.Cells[0]];
-    for (int i = 1; i < candidates.Count; ++i) {
-        const Score gain = gains[candidates.Cells[i]];
-        if (gain > best) {
-            best = gain;
-            first = i;
-        }
-    }
-    return first;
-}
+// The gains of a list's candidates gathered in list order, with their range. A node reads its
+// gains once for the first child and sorts the rest by the same keys afterwards.
+struct ListKeys {
+    Score Keys[CellCount];
+    int Lowest, Highest;
+};
 
-// Sorts cells by decreasing key; cells with equal keys keep their order, so a position always
-// gives the same tree on every compiler and platform. The keys of a candidate list (gains) mostly
-// lie within a few hundred points of each other, so a counting sort over that range does the
-// work in a few linear passes. Wider ranges pack each key with its position into one unique
-// number (key high, earlier positions higher on ties), so that any sort of those numbers gives
-// the stable order.
-inline void StableSortByScore(CellIndex* cells, int count, const CellScores& keys) {
-    constexpr int CountingRange = 512;
+// Sorts the cells, with their keys alongside, by decreasing key; cells with equal keys keep their
+// order, so that a position always gives the same tree on every compiler and platform. The keys of
+// a candidate list (gains) mostly lie within a few hundred points of each other, and a counting
+// sort over that range needs only a few linear passes. Wider ranges pack each key with its
+// position into one unique number (key high, earlier positions higher on ties), so that any sort
+// of those numbers gives the stable order.
+inline void StableSortByKeys(CellIndex* cells, const Score* keys, int count, int lowest,
+                             int highest) {
     if (count < 2) return;
-    Score key[CellCount];
     CellIndex original[CellCount];
-    int lowest = keys[cells[0]], highest = lowest;
-    for (int i = 0; i < count; ++i) {
-        original[i] = cells[i];
-        key[i] = keys[cells[i]];
-        lowest = std::min<int>(lowest, key[i]);
-        highest = std::max<int>(highest, key[i]);
-    }
+    std::copy(cells, cells + count, original);
+    constexpr int CountingRange = 512;
     if (highest - lowest < CountingRange) {
         uint16_t start[CountingRange];
         const int range = highest - lowest + 1;
         std::fill(start, start + range, uint16_t{0});
-        for (int i = 0; i < count; ++i) ++start[highest - key[i]];
-        for (int b = 0, sum = 0; b < range; ++b) {
-            const int n = start[b];
-            start[b] = static_cast<uint16_t>(sum);
-            sum += n;
+        for (int i = 0; i < count; ++i) ++start[highest - keys[i]];
+        for (int bucket = 0, sum = 0; bucket < range; ++bucket) {
+            const int size = start[bucket];
+            start[bucket] = static_cast<uint16_t>(sum);
+            sum += size;
         }
-        for (int i = 0; i < count; ++i) cells[start[highest - key[i]]++] = original[i];
+        for (int i = 0; i < count; ++i) cells[start[highest - keys[i]]++] = original[i];
         return;
     }
     uint32_t packed[CellCount];
     for (int i = 0; i < count; ++i)
-        packed[i] = (static_cast<uint32_t>(static_cast<uint16_t>(key[i]) ^ 0x8000u) << 16) |
+        packed[i] = (static_cast<uint32_t>(static_cast<uint16_t>(keys[i]) ^ 0x8000u) << 16) |
                     static_cast<uint32_t>(0xFFFF - i);
     std::sort(packed, packed + count, std::greater<uint32_t>());
     for (int i = 0; i < count; ++i) cells[i] = original[0xFFFF - (packed[i] & 0xFFFF)];
 }
 
+// The root's order: the whole list by decreasing score, equal scores in their present order.
+inline void StableSortByScore(CellIndex* cells, int count, const CellScores& scores) {
+    if (count < 2) return;
+    Score keys[CellCount];
+    for (int i = 0; i < count; ++i) keys[i] = scores[cells[i]];
+    const auto [lowest, highest] = std::minmax_element(keys, keys + count);
+    StableSortByKeys(cells, keys, count, *lowest, *highest);
+}
+
+// The position of the candidate with the highest gain; the earliest of equal gains wins. Gathers
+// the list's keys for a later ChildOrder on the way.
+inline int FirstChild(const CandidateList& candidates, const CellScores& gains, ListKeys& keys) {
+    const int count = candidates.Count;
+    int lowest = InfiniteScore, highest = -InfiniteScore - 2000;
+    for (int i = 0; i < count; ++i) {
+        const Score key = gains[candidates.Cells[i]];
+        keys.Keys[i] = key;
+        lowest = std::min<int>(lowest, key);
+        highest = std::max<int>(highest, key);
+    }
+    keys.Lowest = lowest;
+    keys.Highest = highest;
+    int first = 0;
+    while (keys.Keys[first] != highest) ++first;
+    return first;
+}
+
+inline int FirstChild(const CandidateList& candidates, const CellScores& gains) {
+    ListKeys keys;
+    return FirstChild(candidates, gains, keys);
+}
+
 // Once the first child is searched: it moves to the front, and the rest are sorted by gain.
-inline void ChildOrder(CandidateList& candidates, int first, const CellScores& gains) {
+inline void ChildOrder(CandidateList& candidates, int first, ListKeys& keys) {
     std::swap(candidates.Cells[0], candidates.Cells[first]);
-    StableSortByScore(candidates.Cells + 1, candidates.Count - 1, gains);
+    std::swap(keys.Keys[0], keys.Keys[first]);
+    StableSortByKeys(candidates.Cells + 1, keys.Keys + 1, candidates.Count - 1, keys.Lowest,
+                     keys.Highest);
+}
+
+inline void ChildOrder(CandidateList& candidates, int first, const CellScores& gains) {
+    ListKeys keys;
+    FirstChild(candidates, gains, keys);
+    ChildOrder(candidates, first, keys);
 }
 
 // How many children a node examines in all, counting its first, given its best value so far:
