@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "game/game_state.h"
 #include "game/geometry.h"
@@ -44,6 +45,12 @@ struct alignas(64) CandidateList {
     CellIndex Cells[CellCount];
     uint16_t Count;
 };
+
+// Copies the live part of a list: its entries and its count (the stale slots are never read).
+inline void CopyCandidates(CandidateList& to, const CandidateList& from) {
+    std::memcpy(to.Cells, from.Cells, from.Count * sizeof(CellIndex));
+    to.Count = from.Count;
+}
 
 // The result of the four check of one move.
 using FourCell = CellIndex;

@@ -48,7 +48,7 @@ Score SearchNode(Score alpha, Score beta, int pos, Score base, CellScores& nextG
         } else {
             childNext = moverGains;
             childMover = nextGains;
-            childList = candidates;
+            CopyCandidates(childList, candidates);
             result = SearchNode<D - 1>(childAlpha, childBeta, p, childBase, childNext, childMover,
                                        childList);
         }
