@@ -5,7 +5,7 @@
 
 namespace tarn {
 
-alignas(64) WindowState WindowStates[WindowCount];
+alignas(64) WindowState WindowStates[WindowCount + 1];
 alignas(64) uint8_t NeighbourCount[CellCount];
 
 namespace {
@@ -15,7 +15,9 @@ constexpr int StoneWeight(Stone stone) {
 }
 
 // A window holding five stones touches only occupied cells, and a sixth stone has no value.
-constexpr bool IsFull(int state) { return state / 6 + state % 6 >= 5; }
+constexpr bool IsFull(int state) {
+    return state / 6 + state % 6 >= 5;
+}
 
 }  // namespace
 

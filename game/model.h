@@ -101,10 +101,14 @@ inline constexpr int WindowStep = S == Side::Engine ? 6 : 1;
 template <Side S>
 inline constexpr int FourState = 4 * WindowStep<S>;
 template <Side S>
-inline constexpr const StoneDelta& DeltaOf = S == Side::Engine ? EngineStoneDelta : OpponentStoneDelta;
+inline constexpr const StoneDelta& DeltaOf =
+    S == Side::Engine ? EngineStoneDelta : OpponentStoneDelta;
 
-// Shared by every node of a search; valid from BuildModel until the search ends.
-alignas(64) extern WindowState WindowStates[WindowCount];
+// Shared by every node of a search; valid from BuildModel until the search ends. One spare entry
+// past the last window always holds 0 (an empty window), so that loops of fixed length over a
+// cell's windows can be padded with it.
+inline constexpr int SpareWindow = WindowCount;
+alignas(64) extern WindowState WindowStates[WindowCount + 1];
 // For every cell, the number of occupied cells (trial stones included) in its neighbourhood.
 alignas(64) extern uint8_t NeighbourCount[CellCount];
 

@@ -14,20 +14,23 @@ namespace {
 constexpr int Directions = 4;
 constexpr int RelationSpan = 2 * BoardSize - 1;  // column or row differences -19 to 19
 
-// For each cell and each of its windows, the window's direction and where along the line it
-// lies relative to the cell: slot = 5 * direction + j, where the window covers the offsets j - 4
-// to j from the cell (j = 4 - the cell's index within the window).
-constexpr std::array<std::array<uint8_t, MaxWindowsPerCell>, CellCount> MakeWindowSlots() {
-    std::array<std::array<uint8_t, MaxWindowsPerCell>, CellCount> slots{};
-    for (int cell = 0; cell < CellCount; ++cell)
+// For each cell, its windows by slot: slot 5 * direction + j holds the window of that direction
+// that covers the offsets j - 4 to j from the cell (j = 4 - the cell's index within the window).
+// Slots without a window (near the edges) hold the spare window, which is always empty, so the
+// leaf reply's loop has a fixed length.
+constexpr std::array<std::array<uint16_t, 5 * Directions>, CellCount> MakeWindowsBySlot() {
+    std::array<std::array<uint16_t, 5 * Directions>, CellCount> bySlot{};
+    for (int cell = 0; cell < CellCount; ++cell) {
+        bySlot[cell].fill(SpareWindow);
         for (int i = 0; i < CellWindows[cell].Count; ++i) {
             const int w = CellWindows[cell].Windows[i];
             const int direction = w < 320 ? 0 : w < 640 ? 1 : w < 896 ? 2 : 3;
             int index = 0;
             while (WindowCells[w][index] != cell) ++index;
-            slots[cell][i] = static_cast<uint8_t>(5 * direction + 4 - index);
+            bySlot[cell][5 * direction + 4 - index] = static_cast<uint16_t>(w);
         }
-    return slots;
+    }
+    return bySlot;
 }
 
 // The line relation of two cells, indexed by their column and row differences: the answer at
@@ -63,7 +66,7 @@ constexpr std::array<int16_t, CellCount> MakeFoldedCoordinates() {
     return folded;
 }
 
-constexpr auto WindowSlots = MakeWindowSlots();
+constexpr auto WindowsBySlot = MakeWindowsBySlot();
 constexpr auto Relations = MakeRelations();
 constexpr auto FoldedCoordinates = MakeFoldedCoordinates();
 constexpr int RelationCentre = (BoardSize - 1) * RelationSpan + BoardSize - 1;
@@ -86,17 +89,21 @@ Score LeafReply(Score /*alpha*/, Score beta, int pos, Score base, const CellScor
     // its running sums by direction (with a leading 0), from which the change of the opponent's
     // gain at any cell is one difference. A window whose three engine stones the reply makes
     // four needs its empty cell blocked.
+    Score windowDelta[5 * Directions];
+    bool makesFour = false;
+#pragma GCC unroll 20
+    for (int slot = 0; slot < 5 * Directions; ++slot) {
+        const int before = WindowStates[WindowsBySlot[cell][slot]];
+        windowDelta[slot] = EngineStoneDelta.Other[before + WindowStep<Side::Engine>];
+        makesFour |= before == 3 * WindowStep<Side::Engine>;
+    }
     FourCell four = NoFour;
-    Score windowDelta[5 * Directions] = {};
-    const CellWindowList& windows = CellWindows[cell];
-    for (int i = 0; i < windows.Count; ++i) {
-        const int w = windows.Windows[i];
-        const int before = WindowStates[w];
-        windowDelta[WindowSlots[cell][i]] =
-            EngineStoneDelta.Other[before + WindowStep<Side::Engine>];
-        if (before == 3 * WindowStep<Side::Engine>) [[unlikely]]
-            for (CellIndex c : WindowCells[w])
-                if (Game.Board[c] == EmptyCell) four = CollectFour(four, c);
+    if (makesFour) [[unlikely]] {
+        const CellWindowList& windows = CellWindows[cell];
+        for (int i = 0; i < windows.Count; ++i)
+            if (WindowStates[windows.Windows[i]] == 3 * WindowStep<Side::Engine>)
+                for (CellIndex c : WindowCells[windows.Windows[i]])
+                    if (Game.Board[c] == EmptyCell) four = CollectFour(four, c);
     }
     Score runningSum[6 * Directions];
     for (int direction = 0; direction < Directions; ++direction) {

@@ -64,12 +64,11 @@ inline void StableSortByScore(CellIndex* cells, int count, const CellScores& sco
 // the list's keys for a later ChildOrder on the way.
 inline int FirstChild(const CandidateList& candidates, const CellScores& gains, ListKeys& keys) {
     const int count = candidates.Count;
-    int lowest = InfiniteScore, highest = -InfiniteScore - 2000;
-    for (int i = 0; i < count; ++i) {
-        const Score key = gains[candidates.Cells[i]];
-        keys.Keys[i] = key;
-        lowest = std::min<int>(lowest, key);
-        highest = std::max<int>(highest, key);
+    for (int i = 0; i < count; ++i) keys.Keys[i] = gains[candidates.Cells[i]];
+    Score lowest = keys.Keys[0], highest = keys.Keys[0];
+    for (int i = 1; i < count; ++i) {
+        lowest = std::min(lowest, keys.Keys[i]);
+        highest = std::max(highest, keys.Keys[i]);
     }
     keys.Lowest = lowest;
     keys.Highest = highest;
