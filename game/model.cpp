@@ -6,7 +6,7 @@
 namespace tarn {
 
 alignas(64) WindowState WindowStates[WindowCount + 1];
-alignas(64) uint8_t NeighbourCount[CellCount];
+alignas(64) uint8_t NeighbourCount[CellCount + 1];
 
 namespace {
 
@@ -47,6 +47,7 @@ Score BuildModel(const Stone* board, CellScores& engineGains, CellScores& oppone
     }
 
     std::fill(std::begin(NeighbourCount), std::end(NeighbourCount), uint8_t{0});
+    NeighbourCount[NeighbourSink] = NeighbourSinkCount;
     for (int cell = 0; cell < CellCount; ++cell) {
         if (board[cell] == EmptyCell) continue;
         const NeighbourRecord& neighbours = NeighbourList[cell];

@@ -109,8 +109,32 @@ inline constexpr const StoneDelta& DeltaOf =
 // cell's windows can be padded with it.
 inline constexpr int SpareWindow = WindowCount;
 alignas(64) extern WindowState WindowStates[WindowCount + 1];
+
 // For every cell, the number of occupied cells (trial stones included) in its neighbourhood.
-alignas(64) extern uint8_t NeighbourCount[CellCount];
+// One more entry past the last cell is a sink that fixed-length loops may count into; it holds a
+// count far from 0, so it never looks like a cell newly brought within reach.
+inline constexpr int NeighbourSink = CellCount;
+inline constexpr uint8_t NeighbourSinkCount = 128;
+alignas(64) extern uint8_t NeighbourCount[CellCount + 1];
+
+namespace detail {
+
+template <typename Entry, size_t Length, typename Source>
+constexpr std::array<std::array<Entry, Length>, CellCount> Padded(const Source& lists, auto entry,
+                                                                  int padding) {
+    std::array<std::array<Entry, Length>, CellCount> padded{};
+    for (int cell = 0; cell < CellCount; ++cell)
+        for (size_t i = 0; i < Length; ++i)
+            padded[cell][i] = static_cast<Entry>(
+                static_cast<int>(i) < lists[cell].Count ? entry(lists[cell], i) : padding);
+    return padded;
+}
+
+}  // namespace detail
+
+// A cell's neighbours padded to the largest number with the sink.
+inline constexpr auto NeighboursOrSink = detail::Padded<CellIndex, MaxNeighbours>(
+    NeighbourList, [](const NeighbourRecord& l, size_t i) { return l.Cells[i]; }, NeighbourSink);
 
 // Derives the whole model from a board: sets WindowStates and NeighbourCount, fills both gain
 // arrays and the candidate list (in increasing cell order) and returns the static evaluation,
@@ -160,18 +184,16 @@ inline void RemoveAndExpand(CandidateList& candidates, int position) {
     const CellIndex cell = candidates.Cells[position];
     int count = candidates.Count - 1;
     candidates.Cells[position] = candidates.Cells[count];
-    const NeighbourRecord& neighbours = NeighbourList[cell];
-    for (int i = 0; i < neighbours.Count; ++i) {
-        const CellIndex n = neighbours.Cells[i];
+#pragma GCC unroll 24
+    for (CellIndex n : NeighboursOrSink[cell])
         if (NeighbourCount[n]++ == 0 && Game.Board[n] == EmptyCell) candidates.Cells[count++] = n;
-    }
     candidates.Count = static_cast<uint16_t>(count);
 }
 
 // Lowers the neighbour counts around a cell again. The list is not repaired: its owner drops it.
 inline void ReleaseNeighbours(CellIndex cell) {
-    const NeighbourRecord& neighbours = NeighbourList[cell];
-    for (int i = 0; i < neighbours.Count; ++i) NeighbourCount[neighbours.Cells[i]] -= 1;
+#pragma GCC unroll 24
+    for (CellIndex n : NeighboursOrSink[cell]) NeighbourCount[n] -= 1;
 }
 
 }  // namespace tarn

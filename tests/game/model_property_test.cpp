@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -138,8 +139,8 @@ private:
     // Compares a level's incremental state with BuildModel on the current board. BuildModel
     // overwrites the shared arrays, so the incremental ones are saved and put back afterwards.
     void ExpectMatchesRebuild(const Frame& frame, Side toMove) {
-        WindowState states[WindowCount];
-        uint8_t counts[CellCount];
+        WindowState states[std::size(WindowStates)];
+        uint8_t counts[std::size(NeighbourCount)];
         std::memcpy(states, WindowStates, sizeof states);
         std::memcpy(counts, NeighbourCount, sizeof counts);
 
