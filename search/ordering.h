@@ -64,6 +64,7 @@ inline void StableSortByScore(CellIndex* cells, int count, const CellScores& sco
 // the list's keys for a later ChildOrder on the way.
 inline int FirstChild(const CandidateList& candidates, const CellScores& gains, ListKeys& keys) {
     const int count = candidates.Count;
+    if (count == 0) return 0;
     for (int i = 0; i < count; ++i) keys.Keys[i] = gains[candidates.Cells[i]];
     Score lowest = keys.Keys[0], highest = keys.Keys[0];
     for (int i = 1; i < count; ++i) {
