@@ -46,16 +46,22 @@ int FoursMadeBy(int cell, int who) {
     return cells.size() == 1 ? *cells.begin() : DoubleFour;
 }
 
-// Whether no stone but the one at `except` lies within two rows and columns of `cell`.
-bool OnlyStoneNearby(int cell, int except) {
+// The cells within two rows and columns of `cell`, column by column.
+std::vector<int> Neighbourhood(int cell) {
+    std::vector<int> cells;
     for (int dx = -2; dx <= 2; ++dx)
         for (int dy = -2; dy <= 2; ++dy) {
             const int x = ColumnOf(cell) + dx, y = RowOf(cell) + dy;
-            if ((dx == 0 && dy == 0) || x < 0 || y < 0 || x >= BoardSize || y >= BoardSize)
-                continue;
-            const int n = CellAt(x, y);
-            if (n != except && Game.Board[n] != EmptyCell) return false;
+            if ((dx != 0 || dy != 0) && x >= 0 && y >= 0 && x < BoardSize && y < BoardSize)
+                cells.push_back(CellAt(x, y));
         }
+    return cells;
+}
+
+// Whether no stone but the one at `except` lies within two rows and columns of `cell`.
+bool OnlyStoneNearby(int cell, int except) {
+    for (int n : Neighbourhood(cell))
+        if (n != except && Game.Board[n] != EmptyCell) return false;
     return true;
 }
 
@@ -65,14 +71,8 @@ std::vector<int> ListAfter(std::vector<int> list, int pos) {
     const int cell = list[pos];
     list[pos] = list.back();
     list.pop_back();
-    for (int dx = -2; dx <= 2; ++dx)
-        for (int dy = -2; dy <= 2; ++dy) {
-            const int x = ColumnOf(cell) + dx, y = RowOf(cell) + dy;
-            if ((dx == 0 && dy == 0) || x < 0 || y < 0 || x >= BoardSize || y >= BoardSize)
-                continue;
-            const int n = CellAt(x, y);
-            if (Game.Board[n] == EmptyCell && OnlyStoneNearby(n, cell)) list.push_back(n);
-        }
+    for (int n : Neighbourhood(cell))
+        if (Game.Board[n] == EmptyCell && OnlyStoneNearby(n, cell)) list.push_back(n);
     return list;
 }
 
