@@ -78,23 +78,12 @@ inline int FirstChild(const CandidateList& candidates, const CellScores& gains, 
     return first;
 }
 
-inline int FirstChild(const CandidateList& candidates, const CellScores& gains) {
-    ListKeys keys;
-    return FirstChild(candidates, gains, keys);
-}
-
 // Once the first child is searched: it moves to the front, and the rest are sorted by gain.
 inline void ChildOrder(CandidateList& candidates, int first, ListKeys& keys) {
     std::swap(candidates.Cells[0], candidates.Cells[first]);
     std::swap(keys.Keys[0], keys.Keys[first]);
     StableSortByKeys(candidates.Cells + 1, keys.Keys + 1, candidates.Count - 1, keys.Lowest,
                      keys.Highest);
-}
-
-inline void ChildOrder(CandidateList& candidates, int first, const CellScores& gains) {
-    ListKeys keys;
-    FirstChild(candidates, gains, keys);
-    ChildOrder(candidates, first, keys);
 }
 
 // How many children a node examines in all, counting its first, given its best value so far:
