@@ -3,7 +3,6 @@
 // candidate cell of a typical mid-game position.
 #include <benchmark/benchmark.h>
 
-#include "game/game_state.h"
 #include "game/model.h"
 
 namespace tarn {
@@ -20,12 +19,12 @@ constexpr int MidGame[][3] = {{9, 9, 1},   {10, 10, 2}, {10, 9, 1},  {8, 9, 2}, 
 
 template <Side S>
 void ModelStep(benchmark::State& state) {
-    Game.Reset();
+    ModelState model{};
     for (const auto& stone : MidGame)
-        Game.Board[CellAt(stone[0], stone[1])] = static_cast<Stone>(stone[2]);
+        model.Board[CellAt(stone[0], stone[1])] = static_cast<Stone>(stone[2]);
     CellScores engineGains, opponentGains;
     CandidateList list;
-    BuildModel(Game.Board, engineGains, opponentGains, list);
+    BuildModel(model, engineGains, opponentGains, list);
     const CellScores& next = S == Side::Engine ? opponentGains : engineGains;
     const CellScores& mover = S == Side::Engine ? engineGains : opponentGains;
 
@@ -37,12 +36,12 @@ void ModelStep(benchmark::State& state) {
         nextGains = next;
         moverGains = mover;
         candidates = list;
-        Game.Board[cell] = static_cast<Stone>(S);
-        const FourCell four = PlaceStone<S>(cell, nextGains, moverGains);
-        RemoveAndExpand(candidates, position);
-        ReleaseNeighbours(cell);
-        UnplaceStone<S>(cell);
-        Game.Board[cell] = EmptyCell;
+        model.Board[cell] = static_cast<Stone>(S);
+        const FourCell four = PlaceStone<S>(model, cell, nextGains, moverGains);
+        RemoveAndExpand(model, candidates, position);
+        ReleaseNeighbours(model, cell);
+        UnplaceStone<S>(model, cell);
+        model.Board[cell] = EmptyCell;
         benchmark::DoNotOptimize(four);
         benchmark::DoNotOptimize(nextGains);
         benchmark::DoNotOptimize(moverGains);

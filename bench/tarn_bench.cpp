@@ -15,6 +15,7 @@
 
 #include "game/game_state.h"
 #include "protocol/text_forms.h"
+#include "search/depth.h"
 #include "search/root.h"
 
 namespace {
@@ -58,13 +59,12 @@ bool ReadPositions(const std::string& path, std::vector<Position>& positions) {
     return true;
 }
 
-bool SetUp(const Position& position) {
-    Game = GameState{};
-    Game.Reset();
+bool SetUp(const Position& position, GameState& game) {
+    game.Reset();
     for (const BenchStone& s : position) {
         const CellIndex cell = CellAt(s.x, s.y);
-        if (!Game.IsFreeCell(cell)) return false;
-        Game.Place(cell, static_cast<Stone>(s.who));
+        if (!game.IsFreeCell(cell)) return false;
+        game.Place(cell, static_cast<Stone>(s.who));
     }
     return true;
 }
@@ -88,30 +88,33 @@ int main(int argc, char** argv) {
             path = argv[++i];
         } else {
             std::cerr << "usage: tarn-bench [--depth D] [--positions FILE]\n"
-                         "  D is the search depth, 4 to 42 in steps of 2 (default 10)\n";
+                         "  D is the search depth, "
+                      << ReportedDepth(0) << " to " << ReportedDepth(MaxIterations - 1)
+                      << " in steps of 2 (default 10)\n";
             return 2;
         }
     }
-    if (depth < 4 || depth > 42 || depth % 2 != 0) {
-        std::cerr << "tarn-bench: the depth must be even, from 4 to 42\n";
+    if (IterationOfDepth(depth) < 0) {
+        std::cerr << "tarn-bench: the depth must be even, from " << ReportedDepth(0) << " to "
+                  << ReportedDepth(MaxIterations - 1) << "\n";
         return 2;
     }
     std::vector<Position> positions;
     if (!ReadPositions(path, positions)) return 1;
 
-    SearchOptions options;
-    options.UseClock = false;
-    options.LastIteration = (depth - 4) / 2;
+    SearchLimits limits;  // the clock stays off: every search runs to the depth asked
+    limits.LastIteration = IterationOfDepth(depth);
+    GameState game;
 
     uint64_t totalNodes = 0;
     double totalSeconds = 0;
     for (size_t i = 0; i < positions.size(); ++i) {
-        if (!SetUp(positions[i])) {
+        if (!SetUp(positions[i], game)) {
             std::cerr << "tarn-bench: position " << i + 1 << " puts two stones on one cell\n";
             return 1;
         }
         const auto start = std::chrono::steady_clock::now();
-        const SearchResult result = RunRootSearch(options);
+        const SearchResult result = RootSearch(game.Board, limits);
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         totalSeconds += seconds;

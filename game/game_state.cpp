@@ -4,9 +4,6 @@
 
 namespace tarn {
 
-GameState Game;
-Settings EngineSettings;
-
 void GameState::Reset() {
     MoveNumber = 1;
     MoveHistory.clear();

@@ -31,32 +31,60 @@ struct NeighbourRecord {
     uint8_t Count;
 };
 
+// The four line directions, in the order of the window blocks below: horizontal, vertical,
+// anti-diagonal (x falls as y rises) and diagonal. A step is a column and a row difference.
+inline constexpr int DirectionCount = 4;
+struct LineStep {
+    int Dx, Dy;
+};
+inline constexpr LineStep DirectionSteps[DirectionCount] = {{1, 0}, {0, 1}, {-1, 1}, {1, 1}};
+
+// Windows are numbered in four blocks, one per direction: WindowBlockStart[d] is the first window
+// of direction d, and WindowBlockStart[DirectionCount] the window count.
+inline constexpr int WindowBlockStart[DirectionCount + 1] = {0, 320, 640, 896, WindowCount};
+
+constexpr int DirectionOfWindow(int window) {
+    int direction = 0;
+    while (window >= WindowBlockStart[direction + 1]) ++direction;
+    return direction;
+}
+
 namespace detail {
 
-// Windows are numbered in four blocks: horizontal (0-319), vertical (320-639), anti-diagonal
-// (640-895, x falls as y rises) and diagonal (896-1151). Within a block, lines come in a fixed
-// order and windows within a line by rising start.
+// Within a direction's block, lines come in a fixed order and windows within a line by rising
+// start: rows from the top, columns from the left, anti-diagonals by rising x + y, diagonals by
+// falling x - y.
 constexpr std::array<WindowCellList, WindowCount> MakeWindowCells() {
     std::array<WindowCellList, WindowCount> windows{};
     int w = 0;
-    auto add = [&](int x, int y, int dx, int dy) {
-        for (int k = 0; k < CellsPerWindow; ++k) windows[w][k] = CellAt(x + k * dx, y + k * dy);
+    auto add = [&](int x, int y, int direction) {
+        const LineStep step = DirectionSteps[direction];
+        for (int k = 0; k < CellsPerWindow; ++k)
+            windows[w][k] = CellAt(x + k * step.Dx, y + k * step.Dy);
         ++w;
     };
+    // A block that does not end where the next one starts stops the compilation here.
+    auto endBlock = [&](int direction) {
+        if (w != WindowBlockStart[direction + 1]) throw "window block boundaries disagree";
+    };
     for (int y = 0; y < BoardSize; ++y)
-        for (int x = 0; x + 4 < BoardSize; ++x) add(x, y, 1, 0);
+        for (int x = 0; x + 4 < BoardSize; ++x) add(x, y, 0);
+    endBlock(0);
     for (int x = 0; x < BoardSize; ++x)
-        for (int y = 0; y + 4 < BoardSize; ++y) add(x, y, 0, 1);
+        for (int y = 0; y + 4 < BoardSize; ++y) add(x, y, 1);
+    endBlock(1);
     for (int sum = 4; sum <= 2 * (BoardSize - 1) - 4; ++sum)
         for (int y = 0; y + 4 < BoardSize; ++y) {
             const int x = sum - y;
-            if (x - 4 >= 0 && x < BoardSize) add(x, y, -1, 1);
+            if (x - 4 >= 0 && x < BoardSize) add(x, y, 2);
         }
+    endBlock(2);
     for (int diff = BoardSize - 5; diff >= -(BoardSize - 5); --diff)
         for (int y = 0; y + 4 < BoardSize; ++y) {
             const int x = diff + y;
-            if (x >= 0 && x + 4 < BoardSize) add(x, y, 1, 1);
+            if (x >= 0 && x + 4 < BoardSize) add(x, y, 3);
         }
+    endBlock(3);
     return windows;
 }
 

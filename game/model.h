@@ -8,23 +8,32 @@
 #include <cstdint>
 #include <cstring>
 
-#include "game/game_state.h"
 #include "game/geometry.h"
 #include "game/types.h"
 
 namespace tarn {
 
-// (opponent stones in the window) + 6 * (engine stones in the window); 0 to 35.
+// A window's state counts its stones with these weights: (opponent stones) + 6 * (engine stones).
+template <Side S>
+inline constexpr int WindowStep = S == Side::Engine ? 6 : 1;
 using WindowState = uint8_t;
-inline constexpr int WindowStateCount = 36;
+// Every pair of counts from 0 to 5 has its own state.
+inline constexpr int WindowStateCount = WindowStep<Side::Engine> * WindowStep<Side::Engine>;
+
+constexpr int EngineStonesIn(int state) {
+    return state / WindowStep<Side::Engine>;
+}
+constexpr int OpponentStonesIn(int state) {
+    return state % WindowStep<Side::Engine>;
+}
 
 // The value of a window holding k stones of one side and none of the other.
-inline constexpr std::array<Score, 6> WindowValue = {0, 1, 4, 11, 43, 30000};
+inline constexpr std::array<Score, 6> WindowValue = {0, 1, 4, 11, 43, FiveValue};
 
 // The value of a window from the engine's side: its stones count for it, the opponent's
 // against it, and a window holding both is dead.
 constexpr int WindowEval(int state) {
-    const int engine = state / 6, opponent = state % 6;
+    const int engine = EngineStonesIn(state), opponent = OpponentStonesIn(state);
     if (engine == 0) return -WindowValue[opponent];
     if (opponent == 0) return WindowValue[engine];
     return 0;
@@ -80,7 +89,7 @@ constexpr int Contribution(int own, int other) {
 constexpr StoneDelta MakeStoneDelta(Side side) {
     StoneDelta delta{};
     for (int state = 0; state < WindowStateCount; ++state) {
-        const int engine = state / 6, opponent = state % 6;
+        const int engine = EngineStonesIn(state), opponent = OpponentStonesIn(state);
         const int mover = side == Side::Engine ? engine : opponent;
         const int other = side == Side::Engine ? opponent : engine;
         if (mover == 0 || mover + other >= 5) continue;
@@ -95,8 +104,6 @@ constexpr StoneDelta MakeStoneDelta(Side side) {
 inline constexpr StoneDelta EngineStoneDelta = detail::MakeStoneDelta(Side::Engine);
 inline constexpr StoneDelta OpponentStoneDelta = detail::MakeStoneDelta(Side::Opponent);
 
-template <Side S>
-inline constexpr int WindowStep = S == Side::Engine ? 6 : 1;
 // The window state of four stones of the side and none of the other.
 template <Side S>
 inline constexpr int FourState = 4 * WindowStep<S>;
@@ -104,18 +111,23 @@ template <Side S>
 inline constexpr const StoneDelta& DeltaOf =
     S == Side::Engine ? EngineStoneDelta : OpponentStoneDelta;
 
-// Shared by every node of a search; valid from BuildModel until the search ends. One spare entry
-// past the last window always holds 0 (an empty window), so that loops of fixed length over a
-// cell's windows can be padded with it.
-inline constexpr int SpareWindow = WindowCount;
-alignas(64) extern WindowState WindowStates[WindowCount + 1];
+// What a search changes in place and restores in last-in, first-out order: its own board with
+// the trial stones on it, the window states and the neighbour counts. Every search owns one;
+// BuildModel derives the states and counts from the board.
+struct alignas(64) ModelState {
+    // One spare entry past the last window always holds 0 (an empty window), so that loops of
+    // fixed length over a cell's windows can be padded with it.
+    alignas(64) WindowState WindowStates[WindowCount + 1];
+    // For every cell, the number of occupied cells (trial stones included) in its neighbourhood.
+    // One more entry past the last cell is a sink that fixed-length loops may count into; it
+    // holds a count far from 0, so it never looks like a cell newly brought within reach.
+    alignas(64) uint8_t NeighbourCount[CellCount + 1];
+    alignas(64) Stone Board[CellCount];
+};
 
-// For every cell, the number of occupied cells (trial stones included) in its neighbourhood.
-// One more entry past the last cell is a sink that fixed-length loops may count into; it holds a
-// count far from 0, so it never looks like a cell newly brought within reach.
+inline constexpr int SpareWindow = WindowCount;
 inline constexpr int NeighbourSink = CellCount;
 inline constexpr uint8_t NeighbourSinkCount = 128;
-alignas(64) extern uint8_t NeighbourCount[CellCount + 1];
 
 namespace detail {
 
@@ -136,10 +148,10 @@ constexpr std::array<std::array<Entry, Length>, CellCount> Padded(const Source& 
 inline constexpr auto NeighboursOrSink = detail::Padded<CellIndex, MaxNeighbours>(
     NeighbourList, [](const NeighbourRecord& l, size_t i) { return l.Cells[i]; }, NeighbourSink);
 
-// Derives the whole model from a board: sets WindowStates and NeighbourCount, fills both gain
-// arrays and the candidate list (in increasing cell order) and returns the static evaluation,
-// the sum of the window values from the engine's side, wrapped to 16 bits.
-Score BuildModel(const Stone* board, CellScores& engineGains, CellScores& opponentGains,
+// Derives the whole model from the model's board: sets the window states and neighbour counts,
+// fills both gain arrays and the candidate list (in increasing cell order) and returns the static
+// evaluation, the sum of the window values from the engine's side, wrapped to 16 bits.
+Score BuildModel(ModelState& model, CellScores& engineGains, CellScores& opponentGains,
                  CandidateList& candidates);
 
 // Adds the four found in a window to what the move has found so far: one completion cell stays
@@ -152,18 +164,19 @@ inline FourCell CollectFour(FourCell found, CellIndex cell) {
 // Applies a stone of side S, already on the board at `cell`, to the window states and to both
 // gain arrays, and reports the fours it has made.
 template <Side S>
-inline FourCell PlaceStone(CellIndex cell, CellScores& nextGains, CellScores& moverGains) {
+inline FourCell PlaceStone(ModelState& model, CellIndex cell, CellScores& nextGains,
+                           CellScores& moverGains) {
     const StoneDelta& delta = DeltaOf<S>;
     FourCell four = NoFour;
     const CellWindowList& windows = CellWindows[cell];
     for (int i = 0; i < windows.Count; ++i) {
         const int w = windows.Windows[i];
-        const int state = WindowStates[w] += WindowStep<S>;
+        const int state = model.WindowStates[w] += WindowStep<S>;
         const Score other = delta.Other[state], own = delta.Own[state];
         for (CellIndex c : WindowCells[w]) {
             nextGains[c] = Wrap16(nextGains[c] + other);
             moverGains[c] = Wrap16(moverGains[c] + own);
-            if (state == FourState<S> && Game.Board[c] == EmptyCell) four = CollectFour(four, c);
+            if (state == FourState<S> && model.Board[c] == EmptyCell) four = CollectFour(four, c);
         }
     }
     return four;
@@ -172,28 +185,29 @@ inline FourCell PlaceStone(CellIndex cell, CellScores& nextGains, CellScores& mo
 // Takes a stone's share back out of the window states. The gains are not restored: every node
 // works on copies that it drops.
 template <Side S>
-inline void UnplaceStone(CellIndex cell) {
+inline void UnplaceStone(ModelState& model, CellIndex cell) {
     const CellWindowList& windows = CellWindows[cell];
-    for (int i = 0; i < windows.Count; ++i) WindowStates[windows.Windows[i]] -= WindowStep<S>;
+    for (int i = 0; i < windows.Count; ++i) model.WindowStates[windows.Windows[i]] -= WindowStep<S>;
 }
 
 // Removes the cell at `position` from the list (the last entry takes its place), raises the
 // neighbour counts around it and appends, in neighbourhood order, the empty cells it brings
 // within reach for the first time.
-inline void RemoveAndExpand(CandidateList& candidates, int position) {
+inline void RemoveAndExpand(ModelState& model, CandidateList& candidates, int position) {
     const CellIndex cell = candidates.Cells[position];
     int count = candidates.Count - 1;
     candidates.Cells[position] = candidates.Cells[count];
 #pragma GCC unroll 24
     for (CellIndex n : NeighboursOrSink[cell])
-        if (NeighbourCount[n]++ == 0 && Game.Board[n] == EmptyCell) candidates.Cells[count++] = n;
+        if (model.NeighbourCount[n]++ == 0 && model.Board[n] == EmptyCell)
+            candidates.Cells[count++] = n;
     candidates.Count = static_cast<uint16_t>(count);
 }
 
 // Lowers the neighbour counts around a cell again. The list is not repaired: its owner drops it.
-inline void ReleaseNeighbours(CellIndex cell) {
+inline void ReleaseNeighbours(ModelState& model, CellIndex cell) {
 #pragma GCC unroll 24
-    for (CellIndex n : NeighboursOrSink[cell]) NeighbourCount[n] -= 1;
+    for (CellIndex n : NeighboursOrSink[cell]) model.NeighbourCount[n] -= 1;
 }
 
 }  // namespace tarn

@@ -12,18 +12,29 @@ inline constexpr int CellCount = BoardSize * BoardSize;
 using CellIndex = int16_t;
 inline constexpr CellIndex NoCell = 32767;
 
-constexpr CellIndex CellAt(int x, int y) { return static_cast<CellIndex>(x + BoardSize * y); }
-constexpr int ColumnOf(int cell) { return cell % BoardSize; }
-constexpr int RowOf(int cell) { return cell / BoardSize; }
+constexpr CellIndex CellAt(int x, int y) {
+    return static_cast<CellIndex>(x + BoardSize * y);
+}
+constexpr int ColumnOf(int cell) {
+    return cell % BoardSize;
+}
+constexpr int RowOf(int cell) {
+    return cell / BoardSize;
+}
 
 // Scores, gains and evaluations are 16-bit and wrap around on overflow. Sums are taken in
 // int and narrowed, so the wrap is well defined (no signed overflow in C++ terms).
 using Score = int16_t;
 
-constexpr Score Wrap16(int value) { return static_cast<Score>(static_cast<uint16_t>(value)); }
+constexpr Score Wrap16(int value) {
+    return static_cast<Score>(static_cast<uint16_t>(value));
+}
 
 inline constexpr Score InfiniteScore = 31000;
 inline constexpr Score WinThreshold = 29000;
+// The value of a window holding five stones of one side: the exact win. Forced results count
+// their distance from it in plies (a win in three plies is worth FiveValue - 3).
+inline constexpr Score FiveValue = 30000;
 
 // What a board cell holds. The two sides use the stone values as their own numbers.
 using Stone = uint8_t;
@@ -33,6 +44,8 @@ inline constexpr Stone OpponentStone = 2;
 
 enum class Side : uint8_t { Engine = EngineStone, Opponent = OpponentStone };
 
-constexpr Side OtherSide(Side side) { return side == Side::Engine ? Side::Opponent : Side::Engine; }
+constexpr Side OtherSide(Side side) {
+    return side == Side::Engine ? Side::Opponent : Side::Engine;
+}
 
 }  // namespace tarn

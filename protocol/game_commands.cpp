@@ -7,6 +7,7 @@
 #include "game/types.h"
 #include "protocol/line_stream.h"
 #include "protocol/output_lines.h"
+#include "protocol/search_report.h"
 #include "protocol/text_forms.h"
 #include "search/clock.h"
 #include "search/root.h"
@@ -32,20 +33,30 @@ bool ReadBlockLine(std::istream& in, std::string& line) {
     return in.good();
 }
 
+// The turn's time: the manager's two limits, measured from the moment the turn starts.
+TimeBudget TurnBudget(const Settings& settings, int64_t turnStart) {
+    return {turnStart, settings.timeout_turn, settings.time_left, true};
+}
+
 }  // namespace
 
-void EngineTurn(std::ostream& out) {
-    Game.TurnStartTime = ClockNanoseconds();
-    const CellIndex cell = RootSearch(out);
-    if (!Game.IsFreeCell(cell)) {
+void EngineTurn(Session& session, std::ostream& out) {
+    GameState& game = session.Game;
+    const SearchLimits limits{TurnBudget(session.EngineSettings, ClockNanoseconds())};
+    const CellIndex cell =
+        session
+            .Search(game.Board, limits,
+                    [&out](const IterationReport& iteration) { WriteSearchReport(out, iteration); })
+            .Move;
+    if (!game.IsFreeCell(cell)) {
         ErrorLine(out, "Bad coordinates");
         return;
     }
-    Game.Place(cell, EngineStone);
+    game.Place(cell, EngineStone);
     WriteLine(out, MoveText(cell));
 }
 
-AfterCommand StartCommand(std::istream& args, std::istream&, std::ostream& out) {
+AfterCommand StartCommand(Session& session, std::istream& args, std::istream&, std::ostream& out) {
     int32_t size = 0;
     ReadNumberList(args, &size, 1);
     if (!CleanlyAtLineEnd(args)) {
@@ -53,17 +64,13 @@ AfterCommand StartCommand(std::istream& args, std::istream&, std::ostream& out) 
     } else if (size != BoardSize) {
         ErrorLine(out, "Unsupported size of the board");
     } else {
-        Game.Reset();
+        session.Game.Reset();
         WriteLine(out, "OK");
     }
     return AfterCommand::Continue;
 }
 
-AfterCommand TurnCommand(std::istream& args, std::istream&, std::ostream& out) {
-    if (!Game.Initialized) {
-        ErrorLine(out, NotInitializedMessage);
-        return AfterCommand::Continue;
-    }
+AfterCommand TurnCommand(Session& session, std::istream& args, std::istream&, std::ostream& out) {
     int32_t xy[2] = {};
     ReadNumberList(args, xy, 2);
     if (!CleanlyAtLineEnd(args)) {
@@ -71,24 +78,22 @@ AfterCommand TurnCommand(std::istream& args, std::istream&, std::ostream& out) {
         return AfterCommand::Continue;
     }
     const CellIndex cell = CellOf(xy[0], xy[1]);
-    if (!Game.IsFreeCell(cell)) {
+    if (!session.Game.IsFreeCell(cell)) {
         ErrorLine(out, "Bad coordinates");
         return AfterCommand::Continue;
     }
-    Game.Place(cell, OpponentStone);
-    EngineTurn(out);
+    session.Game.Place(cell, OpponentStone);
+    EngineTurn(session, out);
     return AfterCommand::Continue;
 }
 
-AfterCommand BeginCommand(std::istream& args, std::istream&, std::ostream& out) {
-    if (!Game.Initialized) {
-        ErrorLine(out, NotInitializedMessage);
-    } else if (!AtLineEnd(args)) {
+AfterCommand BeginCommand(Session& session, std::istream& args, std::istream&, std::ostream& out) {
+    if (!AtLineEnd(args)) {
         ErrorLine(out, WrongCommandSyntaxMessage);
-    } else if (Game.MoveNumber >= 2) {
+    } else if (session.Game.MoveNumber >= 2) {
         ErrorLine(out, "The \"Begin\" command can be executed only in the beginning of the game");
     } else {
-        EngineTurn(out);
+        EngineTurn(session, out);
     }
     return AfterCommand::Continue;
 }
@@ -96,11 +101,8 @@ AfterCommand BeginCommand(std::istream& args, std::istream&, std::ostream& out) 
 // Stones are added to what already stands on the board. A stone line with an error ends the
 // block without an engine move; the stones before it stay, and the lines after it are left
 // for the command loop.
-AfterCommand BoardCommand(std::istream& args, std::istream& in, std::ostream& out) {
-    if (!Game.Initialized) {
-        ErrorLine(out, NotInitializedMessage);
-        return AfterCommand::Continue;
-    }
+AfterCommand BoardCommand(Session& session, std::istream& args, std::istream& in,
+                          std::ostream& out) {
     if (!AtLineEnd(args)) {
         ErrorLine(out, WrongCommandSyntaxMessage);
         return AfterCommand::Continue;
@@ -115,7 +117,7 @@ AfterCommand BoardCommand(std::istream& args, std::istream& in, std::ostream& ou
             return AfterCommand::Continue;
         }
         const CellIndex cell = CellOf(stone[0], stone[1]);
-        if (!Game.IsFreeCell(cell)) {
+        if (!session.Game.IsFreeCell(cell)) {
             ErrorLine(out, "Bad coordinates");
             return AfterCommand::Continue;
         }
@@ -123,13 +125,13 @@ AfterCommand BoardCommand(std::istream& args, std::istream& in, std::ostream& ou
             ErrorLine(out, "Bad player");
             return AfterCommand::Continue;
         }
-        Game.Place(cell, static_cast<Stone>(stone[2]));
+        session.Game.Place(cell, static_cast<Stone>(stone[2]));
     }
-    EngineTurn(out);
+    EngineTurn(session, out);
     return AfterCommand::Continue;
 }
 
-AfterCommand EndCommand(std::istream& args, std::istream&, std::ostream& out) {
+AfterCommand EndCommand(Session&, std::istream& args, std::istream&, std::ostream& out) {
     if (!AtLineEnd(args)) {
         ErrorLine(out, WrongCommandSyntaxMessage);
         return AfterCommand::Continue;

@@ -9,14 +9,18 @@
 
 namespace tarn {
 
-AfterCommand StartCommand(std::istream& args, std::istream& in, std::ostream& out);
-AfterCommand TurnCommand(std::istream& args, std::istream& in, std::ostream& out);
-AfterCommand BeginCommand(std::istream& args, std::istream& in, std::ostream& out);
-AfterCommand BoardCommand(std::istream& args, std::istream& in, std::ostream& out);
-AfterCommand EndCommand(std::istream& args, std::istream& in, std::ostream& out);
+AfterCommand StartCommand(Session& session, std::istream& args, std::istream& in,
+                          std::ostream& out);
+AfterCommand TurnCommand(Session& session, std::istream& args, std::istream& in, std::ostream& out);
+AfterCommand BeginCommand(Session& session, std::istream& args, std::istream& in,
+                          std::ostream& out);
+AfterCommand BoardCommand(Session& session, std::istream& args, std::istream& in,
+                          std::ostream& out);
+AfterCommand EndCommand(Session& session, std::istream& args, std::istream& in, std::ostream& out);
 
-// Searches the current position, places the engine's stone on the chosen cell and prints it
-// as "x,y". Search report lines, if any, come before the move.
-void EngineTurn(std::ostream& out);
+// Searches the current position under the manager's time limits from this moment, places the
+// engine's stone on the chosen cell and prints it as "x,y". Search report lines, if any, come
+// before the move.
+void EngineTurn(Session& session, std::ostream& out);
 
 }  // namespace tarn

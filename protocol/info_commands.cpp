@@ -1,8 +1,13 @@
 #include "protocol/info_commands.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
 
 #include "game/game_state.h"
 #include "game/model.h"
@@ -22,40 +27,43 @@ inline constexpr const char* ReleaseDate = "Apr 26 2019 18:00:01";
 inline constexpr bool Debug = false;
 inline constexpr int32_t MessageLevel = 0;
 
-// The ABOUT pairs, kept sorted by key so the line always lists them in the same order.
-const std::map<std::string, std::string>& AboutTable() {
-    static const std::map<std::string, std::string> table = {
-        {"author", "Zelvin Ardo"}, {"build-date", ReleaseDate},
-        {"country", "Unknown"},    {"email", "zelvin.ardo@example.org"},
-        {"name", "Tarn"},          {"version", "7.5"},
-    };
-    return table;
-}
+// The ABOUT pairs in the order the line lists them, sorted by key.
+constexpr std::pair<std::string_view, std::string_view> AboutPairs[] = {
+    {"author", "Zelvin Ardo"}, {"build-date", ReleaseDate},
+    {"country", "Unknown"},    {"email", "zelvin.ardo@example.org"},
+    {"name", "Tarn"},          {"version", "7.5"},
+};
+static_assert(std::is_sorted(std::begin(AboutPairs), std::end(AboutPairs)));
+
+// Where an INFO key stores its value: a plain number, a time in milliseconds (read as a 32-bit
+// number, kept in 64 bits) or a word.
+using SettingField =
+    std::variant<int32_t Settings::*, int64_t Settings::*, std::string Settings::*>;
 
 // INFO keys, matched exactly as written, and the setting each one writes.
-const std::map<std::string, int32_t Settings::*>& InfoIntKeys() {
-    static const std::map<std::string, int32_t Settings::*> table = {
+const std::map<std::string, SettingField>& InfoKeys() {
+    static const std::map<std::string, SettingField> table = {
         {"max_memory", &Settings::max_memory},
         {"game_type", &Settings::game_type},
         {"rule", &Settings::rule},
-    };
-    return table;
-}
-
-const std::map<std::string, int64_t Settings::*>& InfoTimeKeys() {
-    static const std::map<std::string, int64_t Settings::*> table = {
         {"timeout_turn", &Settings::timeout_turn},
         {"time_left", &Settings::time_left},
         {"timeout_match", &Settings::timeout_match},
+        {"folder", &Settings::folder},
     };
     return table;
 }
 
-const std::map<std::string, std::string Settings::*>& InfoTextKeys() {
-    static const std::map<std::string, std::string Settings::*> table = {
-        {"folder", &Settings::folder},
-    };
-    return table;
+// Reads the value of one INFO key into its setting.
+void StoreSetting(std::istream& args, Settings& settings, const SettingField& field) {
+    if (const auto number = std::get_if<int32_t Settings::*>(&field)) {
+        ReadSettingNumber(args, settings.**number);
+    } else if (const auto time = std::get_if<int64_t Settings::*>(&field)) {
+        int32_t milliseconds = 0;
+        if (ReadSettingNumber(args, milliseconds)) settings.** time = milliseconds;
+    } else if (std::string word; args >> word) {
+        settings.*std::get<std::string Settings::*>(field) = word;
+    }
 }
 
 void PrintConfig(std::ostream& out) {
@@ -74,53 +82,42 @@ void PrintConfig(std::ostream& out) {
     DebugLine(out, evaluation + "]");
 }
 
-void PrintLastMoves(std::ostream& out) {
+void PrintLastMoves(const GameState& game, std::ostream& out) {
     std::string text;
-    for (CellIndex cell : Game.MoveHistory) text.append("[").append(MoveText(cell)).append("] ");
+    for (CellIndex cell : game.MoveHistory) text.append("[").append(MoveText(cell)).append("] ");
     DebugLine(out, text);
 }
 
 }  // namespace
 
-AfterCommand AboutCommand(std::istream& args, std::istream&, std::ostream& out) {
+AfterCommand AboutCommand(Session&, std::istream& args, std::istream&, std::ostream& out) {
     if (!AtLineEnd(args)) {
         ErrorLine(out, WrongCommandSyntaxMessage);
         return AfterCommand::Continue;
     }
     std::string text;
-    for (const auto& [key, value] : AboutTable()) {
+    for (const auto& [key, value] : AboutPairs) {
         if (!text.empty()) text += ", ";
-        text += key + "=\"" + value + "\"";
+        text.append(key).append("=\"").append(value).append("\"");
     }
     WriteLine(out, text);
     return AfterCommand::Continue;
 }
 
 // Stores one setting. A bad value is never reported: INFO only ever answers a missing key.
-AfterCommand InfoCommand(std::istream& args, std::istream&, std::ostream& out) {
+AfterCommand InfoCommand(Session& session, std::istream& args, std::istream&, std::ostream& out) {
     std::string key;
     if (!(args >> key)) {
         ErrorLine(out, WrongCommandSyntaxMessage);
         return AfterCommand::Continue;
     }
-    if (const auto it = InfoIntKeys().find(key); it != InfoIntKeys().end()) {
-        ReadSettingNumber(args, EngineSettings.*(it->second));
-    } else if (const auto it = InfoTimeKeys().find(key); it != InfoTimeKeys().end()) {
-        int32_t milliseconds = 0;
-        if (ReadSettingNumber(args, milliseconds)) EngineSettings.*(it->second) = milliseconds;
-    } else if (const auto it = InfoTextKeys().find(key); it != InfoTextKeys().end()) {
-        std::string word;
-        if (args >> word) EngineSettings.*(it->second) = word;
-    }
+    if (const auto entry = InfoKeys().find(key); entry != InfoKeys().end())
+        StoreSetting(args, session.EngineSettings, entry->second);
     return AfterCommand::Continue;
 }
 
 // An unknown keyword is ignored silently; a known one must end the line.
-AfterCommand DebugCommand(std::istream& args, std::istream&, std::ostream& out) {
-    if (!Game.Initialized) {
-        ErrorLine(out, NotInitializedMessage);
-        return AfterCommand::Continue;
-    }
+AfterCommand DebugCommand(Session& session, std::istream& args, std::istream&, std::ostream& out) {
     std::string keyword;
     if (!(args >> keyword)) {
         ErrorLine(out, WrongCommandSyntaxMessage);
@@ -137,9 +134,9 @@ AfterCommand DebugCommand(std::istream& args, std::istream&, std::ostream& out) 
     if (keyword == "config") {
         PrintConfig(out);
     } else if (keyword == "last_moves") {
-        PrintLastMoves(out);
+        PrintLastMoves(session.Game, out);
     } else {
-        DebugLine(out, std::to_string(Game.MoveNumber));
+        DebugLine(out, std::to_string(session.Game.MoveNumber));
     }
     return AfterCommand::Continue;
 }

@@ -9,8 +9,10 @@
 
 namespace tarn {
 
-AfterCommand AboutCommand(std::istream& args, std::istream& in, std::ostream& out);
-AfterCommand InfoCommand(std::istream& args, std::istream& in, std::ostream& out);
-AfterCommand DebugCommand(std::istream& args, std::istream& in, std::ostream& out);
+AfterCommand AboutCommand(Session& session, std::istream& args, std::istream& in,
+                          std::ostream& out);
+AfterCommand InfoCommand(Session& session, std::istream& args, std::istream& in, std::ostream& out);
+AfterCommand DebugCommand(Session& session, std::istream& args, std::istream& in,
+                          std::ostream& out);
 
 }  // namespace tarn

@@ -11,20 +11,19 @@ namespace tarn {
 
 namespace {
 
-constexpr int Directions = 4;
 constexpr int RelationSpan = 2 * BoardSize - 1;  // column or row differences -19 to 19
 
 // For each cell, its windows by slot: slot 5 * direction + j holds the window of that direction
 // that covers the offsets j - 4 to j from the cell (j = 4 - the cell's index within the window).
 // Slots without a window (near the edges) hold the spare window, which is always empty, so the
 // leaf reply's loop has a fixed length.
-constexpr std::array<std::array<uint16_t, 5 * Directions>, CellCount> MakeWindowsBySlot() {
-    std::array<std::array<uint16_t, 5 * Directions>, CellCount> bySlot{};
+constexpr std::array<std::array<uint16_t, 5 * DirectionCount>, CellCount> MakeWindowsBySlot() {
+    std::array<std::array<uint16_t, 5 * DirectionCount>, CellCount> bySlot{};
     for (int cell = 0; cell < CellCount; ++cell) {
         bySlot[cell].fill(SpareWindow);
         for (int i = 0; i < CellWindows[cell].Count; ++i) {
             const int w = CellWindows[cell].Windows[i];
-            const int direction = w < 320 ? 0 : w < 640 ? 1 : w < 896 ? 2 : 3;
+            const int direction = DirectionOfWindow(w);
             int index = 0;
             while (WindowCells[w][index] != cell) ++index;
             bySlot[cell][5 * direction + 4 - index] = static_cast<uint16_t>(w);
@@ -44,11 +43,10 @@ struct Relation {
 
 constexpr std::array<Relation, RelationSpan * RelationSpan> MakeRelations() {
     std::array<Relation, RelationSpan * RelationSpan> relations{};
-    constexpr int step[Directions][2] = {{1, 0}, {0, 1}, {-1, 1}, {1, 1}};
-    for (int direction = 0; direction < Directions; ++direction)
+    for (int direction = 0; direction < DirectionCount; ++direction)
         for (int k = -4; k <= 4; ++k) {
             if (k == 0) continue;
-            const int dx = k * step[direction][0], dy = k * step[direction][1];
+            const int dx = k * DirectionSteps[direction].Dx, dy = k * DirectionSteps[direction].Dy;
             const int high = (k + 4 < 4 ? k + 4 : 4) + 1, low = k > 0 ? k : 0;
             relations[(dy + BoardSize - 1) * RelationSpan + dx + BoardSize - 1] = {
                 static_cast<uint8_t>(6 * direction + high),
@@ -72,28 +70,31 @@ constexpr auto FoldedCoordinates = MakeFoldedCoordinates();
 constexpr int RelationCentre = (BoardSize - 1) * RelationSpan + BoardSize - 1;
 
 // Values beyond the forced-result threshold are reported as a win or loss two plies away.
+constexpr Score LeafForcedScore = FiveValue - 2;
+
 constexpr Score ClampLeafValue(int value) {
-    if (value > WinThreshold - 1) return 29998;
-    if (value < -(WinThreshold - 1)) return -29998;
+    if (value > WinThreshold - 1) return LeafForcedScore;
+    if (value < -(WinThreshold - 1)) return -LeafForcedScore;
     return static_cast<Score>(value);
 }
 
 }  // namespace
 
-Score LeafReply(Score /*alpha*/, Score beta, int pos, Score base, const CellScores& gains,
-                const CellScores& /*moverGains*/, const CandidateList& candidates) {
-    ++NodeCount;
+Score LeafReply(SearchState& search, Score beta, int pos, Score base, const CellScores& gains,
+                const CandidateList& candidates) {
+    const ModelState& model = search.Model;
+    ++search.NodeCount;
     const CellIndex cell = candidates.Cells[pos];
 
     // The change of the opponent's contribution of each window through the reply, by slot, and
     // its running sums by direction (with a leading 0), from which the change of the opponent's
     // gain at any cell is one difference. A window whose three engine stones the reply makes
     // four needs its empty cell blocked.
-    Score windowDelta[5 * Directions];
+    Score windowDelta[5 * DirectionCount];
     bool makesFour = false;
 #pragma GCC unroll 20
-    for (int slot = 0; slot < 5 * Directions; ++slot) {
-        const int before = WindowStates[WindowsBySlot[cell][slot]];
+    for (int slot = 0; slot < 5 * DirectionCount; ++slot) {
+        const int before = model.WindowStates[WindowsBySlot[cell][slot]];
         windowDelta[slot] = EngineStoneDelta.Other[before + WindowStep<Side::Engine>];
         makesFour |= before == 3 * WindowStep<Side::Engine>;
     }
@@ -101,12 +102,12 @@ Score LeafReply(Score /*alpha*/, Score beta, int pos, Score base, const CellScor
     if (makesFour) [[unlikely]] {
         const CellWindowList& windows = CellWindows[cell];
         for (int i = 0; i < windows.Count; ++i)
-            if (WindowStates[windows.Windows[i]] == 3 * WindowStep<Side::Engine>)
+            if (model.WindowStates[windows.Windows[i]] == 3 * WindowStep<Side::Engine>)
                 for (CellIndex c : WindowCells[windows.Windows[i]])
-                    if (Game.Board[c] == EmptyCell) four = CollectFour(four, c);
+                    if (model.Board[c] == EmptyCell) four = CollectFour(four, c);
     }
-    Score runningSum[6 * Directions];
-    for (int direction = 0; direction < Directions; ++direction) {
+    Score runningSum[6 * DirectionCount];
+    for (int direction = 0; direction < DirectionCount; ++direction) {
         int sum = 0;
         runningSum[6 * direction] = 0;
         for (int j = 0; j < 5; ++j) {
@@ -121,7 +122,8 @@ Score LeafReply(Score /*alpha*/, Score beta, int pos, Score base, const CellScor
         return Wrap16(base + gains[answer] + runningSum[relation.High] - runningSum[relation.Low]);
     };
 
-    if (four == DoubleFour) return -29997;
+    // The opponent faces two fours: the leaf node would score it so.
+    if (four == DoubleFour) return AdjustResult(DoubleFourScore);
     if (four != NoFour) return ClampLeafValue(answerValue(four));
 
     // The answers, in list order: the list without the reply, whose cell the last entry takes,
@@ -130,7 +132,7 @@ Score LeafReply(Score /*alpha*/, Score beta, int pos, Score base, const CellScor
     int best = -InfiniteScore;
     const int last = candidates.Count - 1;
     for (int i = 0; i < last; ++i) {
-        ++NodeCount;
+        ++search.NodeCount;
         const Score value = answerValue(candidates.Cells[i == pos ? last : i]);
         if (value >= beta) return ClampLeafValue(value);
         if (value > best) best = value;
@@ -138,8 +140,8 @@ Score LeafReply(Score /*alpha*/, Score beta, int pos, Score base, const CellScor
     const NeighbourRecord& neighbours = NeighbourList[cell];
     for (int i = 0; i < neighbours.Count; ++i) {
         const CellIndex n = neighbours.Cells[i];
-        if (NeighbourCount[n] != 0 || Game.Board[n] != EmptyCell) continue;
-        ++NodeCount;
+        if (model.NeighbourCount[n] != 0 || model.Board[n] != EmptyCell) continue;
+        ++search.NodeCount;
         const Score value = answerValue(n);
         if (value >= beta) return ClampLeafValue(value);
         if (value > best) best = value;

@@ -3,35 +3,36 @@
 #include <utility>
 
 #include "search/ordering.h"
-#include "search/time_control.h"
 
 namespace tarn {
 
-uint64_t NodeCount = 0;
+// A node picks its first child by one maximum scan (FirstChild) and then sorts the rest.
+static_assert(NFirstMaxMoves == 1);
 
 // One ply of the negamax search after a move at remaining depth D >= 2. It applies the move to
 // the model, answers a four with its single forced reply, otherwise searches the replies of the
 // side to move in the order and number of the move ordering, puts the shared state back and
 // returns the value seen by the side to move next. At D = 2 (the leaf node) each reply is valued
-// by a leaf reply that only reads the node's list and gains; from
-// CheckTimeoutDepth up the clock is tested after every child, and a time-out returns at once
-// without undoing anything but the board.
+// by a leaf reply that only reads the node's list and gains; from CheckTimeoutDepth up the clock
+// is tested after every child, and a time-out returns at once without undoing anything but the
+// board.
 template <int D>
-Score SearchNode(Score alpha, Score beta, int pos, Score base, CellScores& nextGains,
-                 CellScores& moverGains, CandidateList& candidates) {
-    static_assert(D >= 2 && D <= MaxSearchDepth);
+Score SearchNode(SearchState& search, Score alpha, Score beta, int pos, Score base,
+                 CellScores& nextGains, CellScores& moverGains, CandidateList& candidates) {
+    // Every node of the chain, the leaf node included, sorts its further children.
+    static_assert(D >= SortMovesDepth && D <= MaxSearchDepth);
     constexpr Side mover = D % 2 == 1 ? Side::Engine : Side::Opponent;
     constexpr Stone childStone = static_cast<Stone>(OtherSide(mover));
+    ModelState& model = search.Model;
 
-    ++NodeCount;
+    ++search.NodeCount;
     const CellIndex cell = candidates.Cells[pos];
-    const FourCell four = PlaceStone<mover>(cell, nextGains, moverGains);
+    const FourCell four = PlaceStone<mover>(model, cell, nextGains, moverGains);
     if (four == DoubleFour) {
-        UnplaceStone<mover>(cell);
+        UnplaceStone<mover>(model, cell);
         return AdjustResult(DoubleFourScore);
     }
-    const int receivedCount = candidates.Count;
-    RemoveAndExpand(candidates, pos);
+    RemoveAndExpand(model, candidates, pos);
 
     CellScores childNext, childMover;
     CandidateList childList;
@@ -40,20 +41,23 @@ Score SearchNode(Score alpha, Score beta, int pos, Score base, CellScores& nextG
         const Score childAlpha = Negate(AdjustBound(beta));
         const Score childBeta = Negate(AdjustBound(alpha));
         const Score childBase = Wrap16(-(nextGains[c] + base));
-        Game.Board[c] = childStone;
+        model.Board[c] = childStone;
         Score result;
         if constexpr (D == 2) {
-            result =
-                LeafReply(childAlpha, childBeta, p, childBase, moverGains, nextGains, candidates);
+            result = LeafReply(search, childBeta, p, childBase, moverGains, candidates);
         } else {
             childNext = moverGains;
             childMover = nextGains;
             CopyCandidates(childList, candidates);
-            result = SearchNode<D - 1>(childAlpha, childBeta, p, childBase, childNext, childMover,
-                                       childList);
+            result = SearchNode<D - 1>(search, childAlpha, childBeta, p, childBase, childNext,
+                                       childMover, childList);
         }
-        Game.Board[c] = EmptyCell;
+        model.Board[c] = EmptyCell;
         return Negate(result);
+    };
+    auto outOfTime = [&] {
+        if constexpr (D >= CheckTimeoutDepth) return search.Budget.OutOfTime();
+        return false;
     };
 
     Score value;
@@ -63,9 +67,10 @@ Score SearchNode(Score alpha, Score beta, int pos, Score base, CellScores& nextG
         value = 0;  // a full board: nothing left to play
     } else {
         Score best = -InfiniteScore;
-        int width = receivedCount;
+        int width = 0;
         bool stopped = false;
-        // Books a child's value; true when the node stops with it as its value.
+        // Books a child's value; true when the node stops with it as its value. The first child
+        // always improves on -InfiniteScore, so it always sets the width.
         auto book = [&](Score v) {
             if (v >= beta || ((v > alpha || v > best) && v >= WinThreshold)) {
                 value = v;
@@ -82,31 +87,27 @@ Score SearchNode(Score alpha, Score beta, int pos, Score base, CellScores& nextG
         ListKeys keys;
         const int first = FirstChild(candidates, nextGains, keys);
         const Score v = searchChild(first);
-        if constexpr (D >= CheckTimeoutDepth) {
-            if (OutOfTime()) return -InfiniteScore;
-        }
+        if (outOfTime()) return -InfiniteScore;
         stopped = book(v);
         if (!stopped && width >= 2) {
             ChildOrder(candidates, first, keys);
             for (int p = 1; p < width && p < candidates.Count; ++p) {
                 const Score next = searchChild(p);
-                if constexpr (D >= CheckTimeoutDepth) {
-                    if (OutOfTime()) return -InfiniteScore;
-                }
+                if (outOfTime()) return -InfiniteScore;
                 if ((stopped = book(next))) break;
             }
         }
         if (!stopped) value = best;
     }
 
-    ReleaseNeighbours(cell);
-    UnplaceStone<mover>(cell);
+    ReleaseNeighbours(model, cell);
+    UnplaceStone<mover>(model, cell);
     return AdjustResult(value);
 }
 
-Score LeafNode(Score alpha, Score beta, int pos, Score base, CellScores& nextGains,
-               CellScores& moverGains, CandidateList& candidates) {
-    return SearchNode<2>(alpha, beta, pos, base, nextGains, moverGains, candidates);
+Score LeafNode(SearchState& search, Score alpha, Score beta, int pos, Score base,
+               CellScores& nextGains, CellScores& moverGains, CandidateList& candidates) {
+    return SearchNode<2>(search, alpha, beta, pos, base, nextGains, moverGains, candidates);
 }
 
 namespace {
@@ -114,11 +115,12 @@ namespace {
 template <size_t... Iteration>
 constexpr std::array<NodeFunction, sizeof...(Iteration)> MakeNodeByDepth(
     std::index_sequence<Iteration...>) {
-    return {&SearchNode<2 * static_cast<int>(Iteration) + 3>...};
+    return {&SearchNode<NodeDepth(static_cast<int>(Iteration))>...};
 }
 
 }  // namespace
 
-const std::array<NodeFunction, 20> NodeByDepth = MakeNodeByDepth(std::make_index_sequence<20>{});
+const std::array<NodeFunction, MaxIterations> NodeByDepth =
+    MakeNodeByDepth(std::make_index_sequence<MaxIterations>{});
 
 }  // namespace tarn

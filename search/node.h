@@ -7,20 +7,18 @@
 #include <cstdint>
 
 #include "game/model.h"
+#include "search/depth.h"
+#include "search/search_state.h"
 
 namespace tarn {
 
-inline constexpr int MaxSearchDepth = 41;
 inline constexpr int SortMovesDepth = 2;  // nodes from this depth up sort their further children
 inline constexpr int NFirstMaxMoves = 1;  // children picked by a plain maximum scan before sorting
 inline constexpr int CheckTimeoutDepth = 3;  // nodes from this depth up test the clock
 
-// The value of a position whose side to move faces two fours it cannot both block.
-inline constexpr Score DoubleFourScore = -29998;
-
-// Counts every node entered (and every answer a leaf reply scans); the root resets it per
-// iteration.
-extern uint64_t NodeCount;
+// The value of a position whose side to move faces two fours it cannot both block: lost two
+// plies later.
+inline constexpr Score DoubleFourScore = -(FiveValue - 2);
 
 constexpr Score Negate(Score score) {
     return Wrap16(-score);
@@ -46,19 +44,22 @@ constexpr Score AdjustResult(Score result) {
 // own move's cell in `candidates`; the static evaluation after that move, seen by the side to
 // move next; the gains of the side to move next and of the mover; and the candidate list as the
 // caller held it. The arrays are the caller's copies, changed freely and dropped afterwards.
-// The mover's stone is already on the board. The result is seen by the side to move next.
-using NodeFunction = Score (*)(Score alpha, Score beta, int pos, Score base, CellScores& nextGains,
-                               CellScores& moverGains, CandidateList& candidates);
+// The mover's stone is already on the search's board. The result is seen by the side to move
+// next. The node changes the search's model and restores it before it returns.
+using NodeFunction = Score (*)(SearchState& search, Score alpha, Score beta, int pos, Score base,
+                               CellScores& nextGains, CellScores& moverGains,
+                               CandidateList& candidates);
 
-// The engine-move entry of the node chain for each iteration d: remaining depth 2d + 3.
-extern const std::array<NodeFunction, 20> NodeByDepth;
+// The engine-move entry of the node chain for each iteration: remaining depth NodeDepth(d).
+extern const std::array<NodeFunction, MaxIterations> NodeByDepth;
 
 // The last two plies, exposed for tests.
-Score LeafNode(Score alpha, Score beta, int pos, Score base, CellScores& nextGains,
-               CellScores& moverGains, CandidateList& candidates);
+Score LeafNode(SearchState& search, Score alpha, Score beta, int pos, Score base,
+               CellScores& nextGains, CellScores& moverGains, CandidateList& candidates);
 // The leaf reply takes the opponent's gains before the reply (the leaf node's own, not a copy)
-// and the leaf node's list, and changes neither.
-Score LeafReply(Score alpha, Score beta, int pos, Score base, const CellScores& gains,
-                const CellScores& moverGains, const CandidateList& candidates);
+// and the leaf node's list, and changes neither. Only the upper bound matters to it: it stops at
+// the first answer worth beta or more.
+Score LeafReply(SearchState& search, Score beta, int pos, Score base, const CellScores& gains,
+                const CandidateList& candidates);
 
 }  // namespace tarn

@@ -1,126 +1,156 @@
 #include "search/root.h"
 
-#include "game/game_state.h"
+#include <algorithm>
+#include <optional>
+
 #include "game/model.h"
 #include "search/node.h"
 #include "search/ordering.h"
-#include "search/report.h"
-#include "search/time_control.h"
+#include "search/search_state.h"
 
 namespace tarn {
 
-TimeBudget ActiveBudget;
-
 namespace {
+
+// The root's own view of the position: the search state it hands down, both gain arrays, the
+// root scores that order its moves (the engine's gains at first, then each iteration's results)
+// and its candidate list.
+struct Root {
+    SearchState Search;
+    CellScores EngineGains, OpponentGains, RootScores;
+    CandidateList Candidates;
+    Score StaticEval = 0;
+};
+
+// How one iteration's move loop ended.
+struct IterationOutcome {
+    CellIndex BestMove = NoCell;
+    Score BestScore = -InfiniteScore;
+    int Position = 0;  // root moves searched to the end before the loop stopped
+    bool TimedOut = false;
+};
 
 // The empty cell of the last window in window order that holds four stones of one side and
 // none of the other, or NoCell.
-CellIndex LastFourCompletion(int fourState) {
+CellIndex LastFourCompletion(const ModelState& model, int fourState) {
     CellIndex found = NoCell;
     for (int w = 0; w < WindowCount; ++w) {
-        if (WindowStates[w] != fourState) continue;
+        if (model.WindowStates[w] != fourState) continue;
         for (CellIndex c : WindowCells[w])
-            if (Game.Board[c] == EmptyCell) found = c;
+            if (model.Board[c] == EmptyCell) found = c;
     }
     return found;
 }
 
-bool BoardIsEmpty() {
-    for (Stone stone : Game.Board)
-        if (stone != EmptyCell) return false;
-    return true;
+// The move that needs no search: the engine completes its own five before it blocks the
+// opponent's; with no candidate at all an empty board opens in the centre and a full board has
+// no move.
+std::optional<CellIndex> ImmediateAnswer(const Root& root) {
+    const ModelState& model = root.Search.Model;
+    if (const CellIndex five = LastFourCompletion(model, FourState<Side::Engine>); five != NoCell)
+        return five;
+    if (const CellIndex block = LastFourCompletion(model, FourState<Side::Opponent>);
+        block != NoCell)
+        return block;
+    if (root.Candidates.Count > 0) return std::nullopt;
+    const bool empty = std::all_of(std::begin(model.Board), std::end(model.Board),
+                                   [](Stone stone) { return stone == EmptyCell; });
+    return empty ? CellAt(BoardSize / 2, BoardSize / 2) : NoCell;
+}
+
+// One iteration over the root moves in their present order, each searched with the window
+// (best score so far, +infinity); stops at the first move an earlier iteration found lost, or
+// when the clock runs out. Stores every finished move's value in the root scores.
+IterationOutcome SearchIteration(Root& root, int iteration) {
+    SearchState& search = root.Search;
+    const CandidateList& candidates = root.Candidates;
+    CellScores childNext, childMover;
+    CandidateList childList;
+    IterationOutcome outcome;
+    for (; outcome.Position < candidates.Count; ++outcome.Position) {
+        const CellIndex cell = candidates.Cells[outcome.Position];
+        if (root.RootScores[cell] < -(WinThreshold - 1)) break;
+
+        search.Model.Board[cell] = EngineStone;
+        childNext = root.OpponentGains;
+        childMover = root.EngineGains;
+        childList = candidates;
+        const Score result = NodeByDepth[iteration](
+            search, -InfiniteScore, Negate(AdjustBound(outcome.BestScore)), outcome.Position,
+            Wrap16(-(root.StaticEval + root.EngineGains[cell])), childNext, childMover, childList);
+        search.Model.Board[cell] = EmptyCell;
+        if ((outcome.TimedOut = search.Budget.OutOfTime())) break;
+
+        const Score value = Negate(result);
+        root.RootScores[cell] = value;
+        if (value > outcome.BestScore) {
+            outcome.BestScore = value;
+            outcome.BestMove = cell;
+        }
+    }
+    return outcome;
+}
+
+// The move after a time-out, from the last complete information. When every accepted move
+// loses, the one cut off (or the first known loss) has at least not been refuted, and with
+// nothing left unsearched the slowest loss is played. Otherwise the iteration's best stands if
+// it weighed at least two moves; if not, the previous iteration's best.
+CellIndex TimeOutChoice(const IterationOutcome& outcome, const CandidateList& candidates,
+                        CellIndex previousBest) {
+    if (outcome.BestScore <= -WinThreshold)
+        return outcome.Position < candidates.Count ? candidates.Cells[outcome.Position]
+                                                   : outcome.BestMove;
+    if (outcome.Position >= 2 || previousBest == NoCell) return outcome.BestMove;
+    return previousBest;
 }
 
 }  // namespace
 
-// Iterative deepening over the root candidates. Every root move is searched in every iteration
-// with the window (best score so far, +infinity), in the order of the previous iteration's
-// scores; moves an earlier iteration found lost are not searched again. A time-out drops the
-// unfinished root move and answers from the last complete information.
-SearchResult RunRootSearch(const SearchOptions& options) {
+// Iterative deepening over the root candidates, in the order of the previous iteration's scores;
+// moves an earlier iteration found lost are not searched again. A time-out drops the unfinished
+// root move and answers from the last complete information.
+SearchResult RootSearch(std::span<const Stone, CellCount> board, const SearchLimits& limits,
+                        const IterationCallback& onIteration) {
     SearchResult result;
-    ActiveBudget = {Game.TurnStartTime, EngineSettings.timeout_turn, EngineSettings.time_left,
-                    options.UseClock};
+    Root root;
+    std::copy(board.begin(), board.end(), root.Search.Model.Board);
+    root.Search.Budget = limits.Time;
+    root.StaticEval =
+        BuildModel(root.Search.Model, root.EngineGains, root.OpponentGains, root.Candidates);
+    root.RootScores = root.EngineGains;
 
-    CellScores engineGains, opponentGains, rootScores;
-    CandidateList candidates;
-    const Score staticEval = BuildModel(Game.Board, engineGains, opponentGains, candidates);
-    rootScores = engineGains;
-
-    // The engine completes its own five before it blocks the opponent's.
-    if ((result.Move = LastFourCompletion(FourState<Side::Engine>)) != NoCell) return result;
-    if ((result.Move = LastFourCompletion(FourState<Side::Opponent>)) != NoCell) return result;
-
-    if (candidates.Count == 0) {
-        // No candidate: an empty board opens in the centre; a full board has no move at all.
-        result.Move = BoardIsEmpty() ? CellAt(BoardSize / 2, BoardSize / 2) : NoCell;
+    if (const std::optional<CellIndex> move = ImmediateAnswer(root)) {
+        result.Move = *move;
         return result;
     }
 
-    CellScores childNext, childMover;
-    CandidateList childList;
+    SearchState& search = root.Search;
     CellIndex bestMove = NoCell;
-    for (int iteration = 0; iteration <= options.LastIteration; ++iteration) {
+    for (int iteration = 0; iteration <= limits.LastIteration; ++iteration) {
         const CellIndex previousBest = bestMove;
-        StableSortByScore(candidates.Cells, candidates.Count, rootScores);
-        NodeCount = 0;
+        StableSortByScore(root.Candidates.Cells, root.Candidates.Count, root.RootScores);
+        search.NodeCount = 0;
         const int64_t iterationStart = ClockNanoseconds();
-
-        bestMove = NoCell;
-        Score bestScore = -InfiniteScore;
-        int position = 0;
-        bool timedOut = false;
-        for (; position < candidates.Count; ++position) {
-            const CellIndex cell = candidates.Cells[position];
-            if (rootScores[cell] < -(WinThreshold - 1)) break;
-
-            Game.Board[cell] = EngineStone;
-            childNext = opponentGains;
-            childMover = engineGains;
-            childList = candidates;
-            const Score result = NodeByDepth[iteration](
-                -InfiniteScore, Negate(AdjustBound(bestScore)), position,
-                Wrap16(-(staticEval + engineGains[cell])), childNext, childMover, childList);
-            Game.Board[cell] = EmptyCell;
-            if ((timedOut = OutOfTime())) break;
-
-            const Score value = Negate(result);
-            rootScores[cell] = value;
-            if (value > bestScore) {
-                bestScore = value;
-                bestMove = cell;
-            }
-        }
+        const IterationOutcome outcome = SearchIteration(root, iteration);
         const int64_t iterationEnd = ClockNanoseconds();
 
-        if (timedOut || OutOfTime()) {
-            // Every accepted move loses: the one cut off (or the first known loss) has at least
-            // not been refuted; with nothing left unsearched, the slowest loss.
-            if (bestScore <= -WinThreshold)
-                result.Move = position < candidates.Count ? candidates.Cells[position] : bestMove;
-            else if (position >= 2 || previousBest == NoCell)
-                result.Move = bestMove;
-            else
-                result.Move = previousBest;
+        if (outcome.TimedOut || search.Budget.OutOfTime()) {
+            result.Move = TimeOutChoice(outcome, root.Candidates, previousBest);
             return result;
         }
 
+        bestMove = outcome.BestMove;
         IterationReport& report = result.PerIteration[result.Iterations++];
-        report = {2 * iteration + 4, bestMove, bestScore, NodeCount,
+        report = {ReportedDepth(iteration), bestMove, outcome.BestScore, search.NodeCount,
                   static_cast<double>(iterationEnd - iterationStart) * 1e-9};
-        if (options.Report) WriteSearchReport(*options.Report, report);
+        if (onIteration) onIteration(report);
 
         result.Move = bestMove;
-        if (position < 2 || bestScore >= WinThreshold || bestScore <= -WinThreshold || !MayDeepen())
+        if (outcome.Position < 2 || outcome.BestScore >= WinThreshold ||
+            outcome.BestScore <= -WinThreshold || !search.Budget.MayDeepen())
             break;
     }
     return result;
-}
-
-CellIndex RootSearch(std::ostream& report) {
-    SearchOptions options;
-    options.Report = &report;
-    return RunRootSearch(options).Move;
 }
 
 }  // namespace tarn

@@ -1,14 +1,15 @@
-// The root of the search: chooses the engine's move for the position on the board.
+// The root of the search: chooses the engine's move for a position.
 #pragma once
 
 #include <cstdint>
-#include <ostream>
+#include <functional>
+#include <span>
 
 #include "game/types.h"
+#include "search/depth.h"
+#include "search/time_control.h"
 
 namespace tarn {
-
-inline constexpr int MaxIterations = 20;
 
 // What one completed iteration found, as its report line shows it.
 struct IterationReport {
@@ -19,12 +20,12 @@ struct IterationReport {
     double Seconds;
 };
 
-// How a search is run. The engine's turn uses the defaults; the bench and the tests switch the
-// clock off and stop after a given iteration so that a search is exactly repeatable.
-struct SearchOptions {
+// How far a search may go. The engine's turn gives the manager's time limits and every
+// iteration; the bench and the tests switch the clock off and stop after a given iteration so
+// that a search is exactly repeatable.
+struct SearchLimits {
+    TimeBudget Time;
     int LastIteration = MaxIterations - 1;
-    bool UseClock = true;
-    std::ostream* Report = nullptr;  // where the report lines go; none when null
 };
 
 struct SearchResult {
@@ -33,12 +34,13 @@ struct SearchResult {
     IterationReport PerIteration[MaxIterations] = {};
 };
 
-// Searches the position on the board of the current game (the engine to move), under the time
-// limits of the engine's settings measured from the turn's start. Leaves the board as it was.
-SearchResult RunRootSearch(const SearchOptions& options);
+// Called after every completed iteration, before the next one starts.
+using IterationCallback = std::function<void(const IterationReport&)>;
 
-// The engine's turn: the move for the current position, reporting each completed iteration on
-// `report`. Returns NoCell when there is no move to make (a full board).
-CellIndex RootSearch(std::ostream& report);
+// Searches the position on `board` with the engine to move, within `limits`, and hands each
+// completed iteration to `onIteration` (if any). The board is copied; the search changes only
+// its own state. The move is NoCell when there is none to make (a full board).
+SearchResult RootSearch(std::span<const Stone, CellCount> board, const SearchLimits& limits,
+                        const IterationCallback& onIteration = {});
 
 }  // namespace tarn

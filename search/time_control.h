@@ -9,17 +9,6 @@
 
 namespace tarn {
 
-// The limits of the running search, fixed when it starts: the settings cannot change while it
-// runs. With the clock switched off (the bench, exact tests) no limit ever ends the search.
-struct TimeBudget {
-    int64_t TurnStartTime = 0;  // nanoseconds
-    int64_t TimeoutTurn = 0;    // milliseconds
-    int64_t TimeLeft = 0;       // milliseconds
-    bool ClockEnabled = false;
-};
-
-extern TimeBudget ActiveBudget;
-
 // The hard limit: the whole move limit is used up, or a tenth of the match time left.
 constexpr bool OutOfTime(int64_t elapsed, int64_t timeoutTurn, int64_t timeLeft) {
     return elapsed >= timeoutTurn * 1000000 ||
@@ -32,16 +21,23 @@ constexpr bool MayDeepen(int64_t elapsed, int64_t timeoutTurn, int64_t timeLeft)
            static_cast<double>(timeLeft) * 66600.0 > static_cast<double>(elapsed);
 }
 
-inline bool OutOfTime() {
-    if (!ActiveBudget.ClockEnabled) return false;
-    return OutOfTime(ClockNanoseconds() - ActiveBudget.TurnStartTime, ActiveBudget.TimeoutTurn,
-                     ActiveBudget.TimeLeft);
-}
+// The limits of one search, handed in when it starts: the settings cannot change while it runs.
+// With the clock switched off (the bench, exact tests) no limit ever ends the search.
+struct TimeBudget {
+    int64_t TurnStartTime = 0;  // nanoseconds on the monotonic clock
+    int64_t TimeoutTurn = 0;    // milliseconds
+    int64_t TimeLeft = 0;       // milliseconds
+    bool ClockEnabled = false;
 
-inline bool MayDeepen() {
-    if (!ActiveBudget.ClockEnabled) return true;
-    return MayDeepen(ClockNanoseconds() - ActiveBudget.TurnStartTime, ActiveBudget.TimeoutTurn,
-                     ActiveBudget.TimeLeft);
-}
+    bool OutOfTime() const {
+        if (!ClockEnabled) return false;
+        return tarn::OutOfTime(ClockNanoseconds() - TurnStartTime, TimeoutTurn, TimeLeft);
+    }
+
+    bool MayDeepen() const {
+        if (!ClockEnabled) return true;
+        return tarn::MayDeepen(ClockNanoseconds() - TurnStartTime, TimeoutTurn, TimeLeft);
+    }
+};
 
 }  // namespace tarn

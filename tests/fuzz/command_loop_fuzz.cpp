@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to the command loop as the manager's command stream, on a fresh game
-// and default settings for every input. Besides the sanitizers' findings it checks that the
+// Feeds arbitrary bytes to the command loop as the manager's command stream, on a fresh session
+// (game and default settings) for every input. Besides the sanitizers' findings it checks that the
 // game state still holds together after the input: the board holds exactly the stones of the
 // history, and the move number counts them.
 #include <cstddef>
@@ -14,6 +14,7 @@
 #include "game/game_state.h"
 #include "game/types.h"
 #include "protocol/command_loop.h"
+#include "protocol/session.h"
 
 namespace {
 
@@ -46,8 +47,7 @@ std::string WithoutTimeSettings(std::string_view input) {
     return kept;
 }
 
-void CheckGameState() {
-    const tarn::GameState& game = tarn::Game;
+void CheckGameState(const tarn::GameState& game) {
     int stones = 0;
     for (int cell = 0; cell < tarn::CellCount; ++cell) {
         if (game.Board[cell] > 2) std::abort();
@@ -66,13 +66,12 @@ void CheckGameState() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    tarn::Game = {};
-    tarn::EngineSettings = {};
-    tarn::EngineSettings.timeout_turn = FuzzTurnMilliseconds;
+    tarn::Session session;
+    session.EngineSettings.timeout_turn = FuzzTurnMilliseconds;
     std::istringstream in(WithoutTimeSettings({reinterpret_cast<const char*>(data), size}));
     DiscardBuffer discard;
     std::ostream out(&discard);
-    tarn::RunCommandLoop(in, out);
-    CheckGameState();
+    tarn::RunCommands(session, in, out);
+    CheckGameState(session.Game);
     return 0;
 }

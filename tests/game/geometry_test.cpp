@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "game/geometry.h"
-#include "tests/game/board_helpers.h"
+#include "tests/support/boards.h"
 
 namespace tarn {
 namespace {
@@ -84,20 +84,19 @@ TEST(Geometry, WindowsCoverEveryRunOnceInBlockOrder) {
         std::vector<CellIndex> cells = WindowOf(w);
         const int x = ColumnOf(cells[0]), y = RowOf(cells[0]);
         const int dx = ColumnOf(cells[1]) - x, dy = RowOf(cells[1]) - y;
-        const int expectedDx = w < 320 ? 1 : w < 640 ? 0 : w < 896 ? -1 : 1;
-        const int expectedDy = w < 320 ? 0 : 1;
-        ASSERT_EQ(dx, expectedDx) << "window " << w;
-        ASSERT_EQ(dy, expectedDy) << "window " << w;
+        const int direction = DirectionOfWindow(w);
+        ASSERT_EQ(dx, DirectionSteps[direction].Dx) << "window " << w;
+        ASSERT_EQ(dy, DirectionSteps[direction].Dy) << "window " << w;
         ASSERT_TRUE(testing::OnBoard(x + 4 * dx, y + 4 * dy)) << "window " << w;
         ASSERT_EQ(cells, StraightRun(x, y, dx, dy)) << "window " << w;
         EXPECT_TRUE(seen.insert(cells).second) << "window " << w;
-        if (w == 640 || w == 896 || w == 0 || w == 320) continue;
+        if (w == WindowBlockStart[direction]) continue;
         const std::vector<CellIndex> previous = WindowOf(w - 1);
         const int px = ColumnOf(previous[0]), py = RowOf(previous[0]);
-        if (w > 640 && w < 896) {
+        if (direction == 2) {
             // Constant x + y rising from line to line, start y rising within a line.
             EXPECT_TRUE(px + py < x + y || (px + py == x + y && py + 1 == y)) << "window " << w;
-        } else if (w > 896) {
+        } else if (direction == 3) {
             // Constant x - y falling from line to line, start y rising within a line.
             EXPECT_TRUE(px - py > x - y || (px - py == x - y && py + 1 == y)) << "window " << w;
         }

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "game/model.h"
-#include "tests/game/board_helpers.h"
+#include "tests/support/boards.h"
 
 namespace tarn {
 namespace {
@@ -40,25 +40,20 @@ Score Wrapped(int value) {
     return static_cast<Score>(static_cast<uint16_t>(value & 0xFFFF));
 }
 
-// Checks everything BuildModel yields for the game's board against the plain evaluation.
-void ExpectModelMatchesOracle() {
-    Stone* board = Game.Board;
+// Checks everything BuildModel yields for the board against the plain evaluation.
+void ExpectModelMatchesOracle(testing::TestBoard boardCopy) {
+    Stone* board = boardCopy.data();
+    ModelState model = testing::ModelWith(boardCopy);
     CellScores engineGains, opponentGains;
     CandidateList candidates;
-    const Score eval = BuildModel(board, engineGains, opponentGains, candidates);
+    const Score eval = BuildModel(model, engineGains, opponentGains, candidates);
     const int before = EvaluateFromScratch(board);
     EXPECT_EQ(eval, Wrapped(before));
 
     std::vector<CellIndex> expectedCandidates;
     for (int cell = 0; cell < CellCount; ++cell) {
-        int near = 0;
-        for (int dy = -2; dy <= 2; ++dy)
-            for (int dx = -2; dx <= 2; ++dx) {
-                const int x = ColumnOf(cell) + dx, y = RowOf(cell) + dy;
-                if ((dx || dy) && testing::OnBoard(x, y) && board[CellAt(x, y)] != EmptyCell)
-                    ++near;
-            }
-        ASSERT_EQ(NeighbourCount[cell], near) << "cell " << cell;
+        const int near = testing::StonesNear(board, cell);
+        ASSERT_EQ(model.NeighbourCount[cell], near) << "cell " << cell;
         if (board[cell] != EmptyCell) continue;
         if (near > 0) expectedCandidates.push_back(static_cast<CellIndex>(cell));
 
@@ -77,7 +72,7 @@ void ExpectModelMatchesOracle() {
         int state = 0;
         for (CellIndex c : WindowCells[w])
             state += board[c] == EngineStone ? 6 : board[c] == OpponentStone ? 1 : 0;
-        ASSERT_EQ(WindowStates[w], state) << "window " << w;
+        ASSERT_EQ(model.WindowStates[w], state) << "window " << w;
     }
 }
 
@@ -86,34 +81,35 @@ TEST(ModelOracle, RandomBoardsWithoutFives) {
     std::mt19937 rng(seed);
     for (int iteration = 0; iteration < 40; ++iteration) {
         SCOPED_TRACE(::testing::Message() << "seed " << seed << " iteration " << iteration);
-        RandomBoard(rng, false);
-        ASSERT_FALSE(testing::HasFive(Game.Board));
-        ExpectModelMatchesOracle();
+        const testing::TestBoard board = RandomBoard(rng, false);
+        ASSERT_FALSE(testing::HasFive(board.data()));
+        ExpectModelMatchesOracle(board);
         if (HasFailure()) return;
     }
 }
 
 // Several fives push the evaluation and the gains past the 16-bit range; both wrap around.
 TEST(ModelOracle, SeveralFivesWrapAround) {
-    Game.Reset();
+    testing::TestBoard board{};
     for (int x = 0; x < 5; ++x) {
-        Game.Board[CellAt(x, 0)] = EngineStone;
-        Game.Board[CellAt(x, 3)] = EngineStone;
-        Game.Board[CellAt(x, 6)] = EngineStone;
-        Game.Board[CellAt(x + 10, 12)] = OpponentStone;
+        board[CellAt(x, 0)] = EngineStone;
+        board[CellAt(x, 3)] = EngineStone;
+        board[CellAt(x, 6)] = EngineStone;
+        board[CellAt(x + 10, 12)] = OpponentStone;
     }
     // (9,10) completes two fours of the engine at once.
     for (int k = 0; k < 4; ++k) {
-        Game.Board[CellAt(5 + k, 10)] = EngineStone;
-        Game.Board[CellAt(9, 6 + k)] = EngineStone;
+        board[CellAt(5 + k, 10)] = EngineStone;
+        board[CellAt(9, 6 + k)] = EngineStone;
     }
-    const int unwrapped = EvaluateFromScratch(Game.Board);
+    const int unwrapped = EvaluateFromScratch(board.data());
     ASSERT_GT(unwrapped, 32767);
-    ExpectModelMatchesOracle();
+    ExpectModelMatchesOracle(board);
 
+    ModelState model = testing::ModelWith(board);
     CellScores engineGains, opponentGains;
     CandidateList candidates;
-    EXPECT_EQ(BuildModel(Game.Board, engineGains, opponentGains, candidates),
+    EXPECT_EQ(BuildModel(model, engineGains, opponentGains, candidates),
               static_cast<Score>(unwrapped - 65536));
     EXPECT_LT(engineGains[CellAt(9, 10)], 0);
 }
@@ -124,9 +120,9 @@ TEST(ModelOracle, RandomBoardsWithFives) {
     int withFive = 0;
     for (int iteration = 0; iteration < 30; ++iteration) {
         SCOPED_TRACE(::testing::Message() << "seed " << seed << " iteration " << iteration);
-        RandomBoard(rng, true);
-        withFive += testing::HasFive(Game.Board);
-        ExpectModelMatchesOracle();
+        const testing::TestBoard board = RandomBoard(rng, true);
+        withFive += testing::HasFive(board.data());
+        ExpectModelMatchesOracle(board);
         if (HasFailure()) return;
     }
     EXPECT_GT(withFive, 5);

@@ -9,12 +9,11 @@
 #include <vector>
 
 #include "game/model.h"
-#include "tests/game/board_helpers.h"
+#include "tests/support/boards.h"
 
 namespace tarn {
 namespace {
 
-using testing::ForEachRunThrough;
 using testing::RandomBoard;
 
 int SideIndex(Side side) {
@@ -29,37 +28,17 @@ struct Frame {
     Score Base;
 };
 
-FourCell Place(Side side, CellIndex cell, CellScores& nextGains, CellScores& moverGains) {
-    return side == Side::Engine ? PlaceStone<Side::Engine>(cell, nextGains, moverGains)
-                                : PlaceStone<Side::Opponent>(cell, nextGains, moverGains);
+FourCell Place(ModelState& model, Side side, CellIndex cell, CellScores& nextGains,
+               CellScores& moverGains) {
+    return side == Side::Engine ? PlaceStone<Side::Engine>(model, cell, nextGains, moverGains)
+                                : PlaceStone<Side::Opponent>(model, cell, nextGains, moverGains);
 }
 
-void Unplace(Side side, CellIndex cell) {
+void Unplace(ModelState& model, Side side, CellIndex cell) {
     if (side == Side::Engine)
-        UnplaceStone<Side::Engine>(cell);
+        UnplaceStone<Side::Engine>(model, cell);
     else
-        UnplaceStone<Side::Opponent>(cell);
-}
-
-// The fours a stone just placed at `cell` has made, read off the board: every run through the
-// cell with four of the mover's stones and none of the other side's needs its empty cell.
-FourCell FoursFromBoard(CellIndex cell, Side mover) {
-    const Stone own = static_cast<Stone>(mover);
-    std::vector<CellIndex> needed;
-    ForEachRunThrough(cell, [&](const CellIndex* cells) {
-        int mine = 0, empty = 0;
-        CellIndex gap = NoCell;
-        for (int k = 0; k < 5; ++k) {
-            const Stone s = Game.Board[cells[k]];
-            mine += s == own;
-            if (s == EmptyCell) ++empty, gap = cells[k];
-        }
-        if (mine == 4 && empty == 1) needed.push_back(gap);
-    });
-    if (needed.empty()) return NoFour;
-    for (CellIndex c : needed)
-        if (c != needed.front()) return DoubleFour;
-    return needed.front();
+        UnplaceStone<Side::Opponent>(model, cell);
 }
 
 class ModelWalk {
@@ -69,9 +48,10 @@ public:
     int Placements = 0, SingleFours = 0, DoubleFours = 0, FivesMade = 0;
 
     // Builds the model of the board and walks a random tree of trial lines from it.
-    void WalkBoard() {
+    void WalkBoard(const testing::TestBoard& board) {
+        model_ = testing::ModelWith(board);
         Frame root;
-        const Score eval = BuildModel(Game.Board, root.Gains[0], root.Gains[1], root.Candidates);
+        const Score eval = BuildModel(model_, root.Gains[0], root.Gains[1], root.Candidates);
         const Side first = Below(2) == 0 ? Side::Engine : Side::Opponent;
         root.Base = first == Side::Engine ? eval : Wrap16(-eval);
         Descend(root, first, 1 + Below(8));
@@ -79,6 +59,7 @@ public:
 
 private:
     std::mt19937 rng_;
+    ModelState model_;
 
     int Below(int n) { return static_cast<int>(rng_() % static_cast<unsigned>(n)); }
 
@@ -104,60 +85,59 @@ private:
             SCOPED_TRACE(::testing::Message() << (mover == Side::Engine ? "engine" : "opponent")
                                               << " stone at " << ColumnOf(cell) << ","
                                               << RowOf(cell) << " (position " << position << ")");
-            ASSERT_EQ(Game.Board[cell], EmptyCell);
+            ASSERT_EQ(model_.Board[cell], EmptyCell);
 
-            std::vector<WindowState> statesBefore(std::begin(WindowStates), std::end(WindowStates));
-            std::vector<uint8_t> countsBefore(std::begin(NeighbourCount), std::end(NeighbourCount));
+            const ModelState before = model_;
 
             Frame next = frame;
-            Game.Board[cell] = static_cast<Stone>(mover);
-            const FourCell four = Place(mover, cell, next.Gains[SideIndex(OtherSide(mover))],
-                                        next.Gains[SideIndex(mover)]);
-            RemoveAndExpand(next.Candidates, position);
+            model_.Board[cell] = static_cast<Stone>(mover);
+            const FourCell four =
+                Place(model_, mover, cell, next.Gains[SideIndex(OtherSide(mover))],
+                      next.Gains[SideIndex(mover)]);
+            RemoveAndExpand(model_, next.Candidates, position);
             next.Base = Wrap16(-(frame.Base + frame.Gains[SideIndex(mover)][cell]));
             ++Placements;
             SingleFours += four != NoFour && four != DoubleFour;
             DoubleFours += four == DoubleFour;
             FivesMade += frame.Gains[SideIndex(mover)][cell] >= 29957;
 
-            EXPECT_EQ(four, FoursFromBoard(cell, mover));
+            EXPECT_EQ(four, testing::FoursThrough(model_.Board, cell, static_cast<Stone>(mover)));
             ExpectMatchesRebuild(next, OtherSide(mover));
             if (!::testing::Test::HasFailure() && depthLeft > 1)
                 Descend(next, OtherSide(mover), depthLeft - 1);
 
-            ReleaseNeighbours(cell);
-            Unplace(mover, cell);
-            Game.Board[cell] = EmptyCell;
-            EXPECT_TRUE(std::equal(statesBefore.begin(), statesBefore.end(), WindowStates))
+            ReleaseNeighbours(model_, cell);
+            Unplace(model_, mover, cell);
+            model_.Board[cell] = EmptyCell;
+            EXPECT_EQ(0, std::memcmp(before.WindowStates, model_.WindowStates,
+                                     sizeof before.WindowStates))
                 << "window states not restored";
-            EXPECT_TRUE(std::equal(countsBefore.begin(), countsBefore.end(), NeighbourCount))
+            EXPECT_EQ(0, std::memcmp(before.NeighbourCount, model_.NeighbourCount,
+                                     sizeof before.NeighbourCount))
                 << "neighbour counts not restored";
             if (::testing::Test::HasFailure()) return;
         }
     }
 
-    // Compares a level's incremental state with BuildModel on the current board. BuildModel
-    // overwrites the shared arrays, so the incremental ones are saved and put back afterwards.
+    // Compares a level's incremental state with BuildModel on a copy of the current board.
     void ExpectMatchesRebuild(const Frame& frame, Side toMove) {
-        WindowState states[std::size(WindowStates)];
-        uint8_t counts[std::size(NeighbourCount)];
-        std::memcpy(states, WindowStates, sizeof states);
-        std::memcpy(counts, NeighbourCount, sizeof counts);
-
+        const WindowState* states = model_.WindowStates;
+        const uint8_t* counts = model_.NeighbourCount;
+        ModelState rebuilt = model_;
         Frame fresh;
-        const Score eval = BuildModel(Game.Board, fresh.Gains[0], fresh.Gains[1], fresh.Candidates);
+        const Score eval = BuildModel(rebuilt, fresh.Gains[0], fresh.Gains[1], fresh.Candidates);
         const Score base = toMove == Side::Engine ? eval : Wrap16(-eval);
         EXPECT_EQ(frame.Base, base);
         for (int w = 0; w < WindowCount; ++w)
-            if (states[w] != WindowStates[w]) {
+            if (states[w] != rebuilt.WindowStates[w]) {
                 ADD_FAILURE() << "window " << w << " state " << int{states[w]} << ", rebuilt "
-                              << int{WindowStates[w]};
+                              << int{rebuilt.WindowStates[w]};
                 break;
             }
         for (int c = 0; c < CellCount; ++c)
-            if (counts[c] != NeighbourCount[c]) {
+            if (counts[c] != rebuilt.NeighbourCount[c]) {
                 ADD_FAILURE() << "cell " << c << " neighbour count " << int{counts[c]}
-                              << ", rebuilt " << int{NeighbourCount[c]};
+                              << ", rebuilt " << int{rebuilt.NeighbourCount[c]};
                 break;
             }
 
@@ -168,12 +148,12 @@ private:
             ++listed[c];
         }
         for (int c = 0; c < CellCount; ++c) {
-            const bool candidate = Game.Board[c] == EmptyCell && NeighbourCount[c] > 0;
+            const bool candidate = model_.Board[c] == EmptyCell && counts[c] > 0;
             if (listed[c] != (candidate ? 1 : 0)) {
                 ADD_FAILURE() << "cell " << c << " is listed " << listed[c] << " times";
                 break;
             }
-            if (Game.Board[c] != EmptyCell) continue;
+            if (model_.Board[c] != EmptyCell) continue;
             for (int side = 0; side < 2; ++side)
                 if (frame.Gains[side][c] != fresh.Gains[side][c]) {
                     ADD_FAILURE() << (side == 0 ? "engine" : "opponent") << " gain at cell " << c
@@ -190,9 +170,6 @@ private:
                 break;
             }
         }
-
-        std::memcpy(WindowStates, states, sizeof states);
-        std::memcpy(NeighbourCount, counts, sizeof counts);
     }
 };
 
@@ -203,9 +180,9 @@ TEST(ModelProperty, IncrementalUpdatesMatchARebuild) {
     int boardsWithFive = 0;
     for (int iteration = 0; iteration < 3000; ++iteration) {
         SCOPED_TRACE(::testing::Message() << "seed " << seed << " iteration " << iteration);
-        RandomBoard(boards, iteration % 4 == 0);
-        boardsWithFive += testing::HasFive(Game.Board);
-        walk.WalkBoard();
+        const testing::TestBoard board = RandomBoard(boards, iteration % 4 == 0);
+        boardsWithFive += testing::HasFive(board.data());
+        walk.WalkBoard(board);
         if (HasFailure()) return;
     }
     // The walk must have reached the cases it is meant to guard.

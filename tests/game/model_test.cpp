@@ -4,27 +4,28 @@
 #include <vector>
 
 #include "game/model.h"
-#include "tests/game/board_helpers.h"
+#include "tests/support/boards.h"
 
 namespace tarn {
 namespace {
 
 using testing::At;
+using testing::BoardOf;
 using testing::Point;
-using testing::SetBoard;
 
 struct Model {
+    ModelState State;
     CellScores EngineGains, OpponentGains;
     CandidateList Candidates;
     Score StaticEval;
 
-    Model() {
+    explicit Model(const testing::TestBoard& board) : State(testing::ModelWith(board)) {
         // Garbage everywhere, so that a model that forgets to clear something shows it.
         for (auto& v : EngineGains.Values) v = 777;
         for (auto& v : OpponentGains.Values) v = 777;
         for (auto& c : Candidates.Cells) c = 777;
         Candidates.Count = 777;
-        StaticEval = BuildModel(Game.Board, EngineGains, OpponentGains, Candidates);
+        StaticEval = BuildModel(State, EngineGains, OpponentGains, Candidates);
     }
 
     std::vector<CellIndex> CandidateCells() const {
@@ -59,24 +60,22 @@ TEST(Model, StoneDeltaTables) {
 }
 
 TEST(Model, EmptyBoard) {
-    SetBoard({}, {});
-    Model model;
+    Model model(BoardOf({}));
     EXPECT_EQ(model.StaticEval, 0);
     EXPECT_EQ(model.Candidates.Count, 0);
     for (CellIndex c : model.Candidates.Cells) EXPECT_EQ(c, 0);
-    for (WindowState s : WindowStates) EXPECT_EQ(s, 0);
+    for (WindowState s : model.State.WindowStates) EXPECT_EQ(s, 0);
     for (int cell = 0; cell < CellCount; ++cell) {
         EXPECT_EQ(model.EngineGains[cell], CellWindows[cell].Count) << "cell " << cell;
         EXPECT_EQ(model.OpponentGains[cell], CellWindows[cell].Count) << "cell " << cell;
-        EXPECT_EQ(NeighbourCount[cell], 0);
+        EXPECT_EQ(model.State.NeighbourCount[cell], 0);
     }
     EXPECT_EQ(model.EngineGains[At({10, 10})], 20);
     EXPECT_EQ(model.EngineGains[At({0, 0})], 3);
 }
 
 TEST(Model, SingleEngineStone) {
-    SetBoard({{10, 10}}, {});
-    Model model;
+    Model model(BoardOf({{10, 10, 1}}));
     EXPECT_EQ(model.StaticEval, 20);
     std::vector<CellIndex> expected;
     for (int y = 8; y <= 12; ++y)
@@ -94,8 +93,7 @@ TEST(Model, SingleEngineStone) {
 }
 
 TEST(Model, ThreeEngineStonesInARow) {
-    SetBoard({{10, 10}, {11, 10}, {12, 10}}, {});
-    Model model;
+    Model model(BoardOf({{10, 10, 1}, {11, 10, 1}, {12, 10, 1}}));
     EXPECT_EQ(model.StaticEval, 88);
     EXPECT_EQ(model.EngineGains[At({9, 10})], 90);
     EXPECT_EQ(model.EngineGains[At({13, 10})], 90);
@@ -106,8 +104,7 @@ TEST(Model, ThreeEngineStonesInARow) {
 
 // The same patterns for the opponent: its evaluation is the mirror image of the engine's.
 TEST(Model, ThreeOpponentStonesMirrorTheEngine) {
-    SetBoard({}, {{10, 10}, {11, 10}, {12, 10}});
-    Model model;
+    Model model(BoardOf({{10, 10, 2}, {11, 10, 2}, {12, 10, 2}}));
     EXPECT_EQ(model.StaticEval, -88);
     EXPECT_EQ(model.OpponentGains[At({9, 10})], 90);
     EXPECT_EQ(model.OpponentGains[At({14, 10})], 59);
@@ -117,51 +114,53 @@ TEST(Model, ThreeOpponentStonesMirrorTheEngine) {
 // Puts a stone of side S on the board and applies it to the model, as a search node does.
 template <Side S>
 FourCell Play(Model& model, Point p) {
-    Game.Board[At(p)] = static_cast<Stone>(S);
+    model.State.Board[At(p)] = static_cast<Stone>(S);
     if constexpr (S == Side::Engine)
-        return PlaceStone<S>(At(p), model.OpponentGains, model.EngineGains);
+        return PlaceStone<S>(model.State, At(p), model.OpponentGains, model.EngineGains);
     else
-        return PlaceStone<S>(At(p), model.EngineGains, model.OpponentGains);
+        return PlaceStone<S>(model.State, At(p), model.EngineGains, model.OpponentGains);
 }
 
 TEST(Model, OpenFourIsADoubleFour) {
-    SetBoard({{10, 10}, {11, 10}, {12, 10}}, {});
-    Model engine;
+    Model engine(BoardOf({{10, 10, 1}, {11, 10, 1}, {12, 10, 1}}));
     EXPECT_EQ(Play<Side::Engine>(engine, {13, 10}), DoubleFour);
     EXPECT_EQ(engine.EngineGains[At({9, 10})], 30015);
     EXPECT_EQ(engine.EngineGains[At({14, 10})], 30015);
 
-    SetBoard({}, {{10, 10}, {11, 10}, {12, 10}});
-    Model opponent;
+    Model opponent(BoardOf({{10, 10, 2}, {11, 10, 2}, {12, 10, 2}}));
     EXPECT_EQ(Play<Side::Opponent>(opponent, {13, 10}), DoubleFour);
     EXPECT_EQ(opponent.OpponentGains[At({9, 10})], 30015);
     EXPECT_EQ(opponent.OpponentGains[At({14, 10})], 30015);
 }
 
 TEST(Model, BrokenFourHasOneCompletionCell) {
-    SetBoard({{10, 10}, {11, 10}, {13, 10}}, {});
-    Model engine;
+    Model engine(BoardOf({{10, 10, 1}, {11, 10, 1}, {13, 10, 1}}));
     EXPECT_EQ(Play<Side::Engine>(engine, {14, 10}), At({12, 10}));
     EXPECT_EQ(engine.EngineGains[At({12, 10})], 30050);
 
-    SetBoard({}, {{10, 10}, {11, 10}, {13, 10}});
-    Model opponent;
+    Model opponent(BoardOf({{10, 10, 2}, {11, 10, 2}, {13, 10, 2}}));
     EXPECT_EQ(Play<Side::Opponent>(opponent, {14, 10}), At({12, 10}));
     EXPECT_EQ(opponent.OpponentGains[At({12, 10})], 30050);
 }
 
 // Two windows of one line can need the same empty cell: X X + _ X X. That is one four.
 TEST(Model, TwoWindowsSharingTheCompletionCellAreOneFour) {
-    SetBoard({{8, 10}, {9, 10}, {12, 10}, {13, 10}}, {});
-    Model model;
+    Model model(BoardOf({{8, 10, 1}, {9, 10, 1}, {12, 10, 1}, {13, 10, 1}}));
     EXPECT_EQ(Play<Side::Engine>(model, {10, 10}), At({11, 10}));
 }
 
 // A four whose fifth cell is taken by the other side is no four, and a stone that does not
 // complete a four reports none even when a four stands elsewhere on the board.
 TEST(Model, BlockedAndOldFoursAreNotReported) {
-    SetBoard({{10, 10}, {11, 10}, {12, 10}, {3, 3}, {3, 4}, {3, 5}, {3, 6}}, {{9, 10}, {14, 10}});
-    Model model;
+    Model model(BoardOf({{10, 10, 1},
+                         {11, 10, 1},
+                         {12, 10, 1},
+                         {3, 3, 1},
+                         {3, 4, 1},
+                         {3, 5, 1},
+                         {3, 6, 1},
+                         {9, 10, 2},
+                         {14, 10, 2}}));
     EXPECT_EQ(Play<Side::Engine>(model, {13, 10}), NoFour);
     EXPECT_EQ(Play<Side::Opponent>(model, {15, 15}), NoFour);
     EXPECT_EQ(Play<Side::Engine>(model, {16, 16}), NoFour);
@@ -169,23 +168,23 @@ TEST(Model, BlockedAndOldFoursAreNotReported) {
 
 // Taking stones back in reverse order restores the window states exactly.
 TEST(Model, UnplaceStoneRestoresWindowStates) {
-    SetBoard({{10, 10}, {11, 11}}, {{12, 12}});
-    Model model;
-    std::vector<WindowState> before(std::begin(WindowStates), std::end(WindowStates));
+    Model model(BoardOf({{10, 10, 1}, {11, 11, 1}, {12, 12, 2}}));
+    const auto& states = model.State.WindowStates;
+    const std::vector<WindowState> before(std::begin(states), std::end(states));
     Play<Side::Engine>(model, {9, 9});
     Play<Side::Opponent>(model, {0, 0});
-    UnplaceStone<Side::Opponent>(At({0, 0}));
-    UnplaceStone<Side::Engine>(At({9, 9}));
-    EXPECT_EQ(std::vector<WindowState>(std::begin(WindowStates), std::end(WindowStates)), before);
+    UnplaceStone<Side::Opponent>(model.State, At({0, 0}));
+    UnplaceStone<Side::Engine>(model.State, At({9, 9}));
+    EXPECT_EQ(std::vector<WindowState>(std::begin(states), std::end(states)), before);
 }
 
 // The list loses the played cell (the last entry moves into its slot) and gains, at its end and
 // in neighbourhood order, the empty cells that were out of reach; ReleaseNeighbours undoes the
 // counts.
 TEST(Model, RemoveAndExpandKeepsTheListOrder) {
-    SetBoard({{10, 10}}, {});
-    Model model;
-    std::vector<uint8_t> counts(std::begin(NeighbourCount), std::end(NeighbourCount));
+    Model model(BoardOf({{10, 10, 1}}));
+    const auto& neighbourCount = model.State.NeighbourCount;
+    const std::vector<uint8_t> counts(std::begin(neighbourCount), std::end(neighbourCount));
     std::vector<CellIndex> expected = model.CandidateCells();
     const int position = 0;  // (8,8)
     ASSERT_EQ(expected[position], At({8, 8}));
@@ -195,13 +194,13 @@ TEST(Model, RemoveAndExpandKeepsTheListOrder) {
                     Point{7, 7}, Point{7, 8}, Point{7, 9}, Point{7, 10}, Point{8, 6}, Point{8, 7},
                     Point{9, 6}, Point{9, 7}, Point{10, 6}, Point{10, 7}})
         expected.push_back(At(p));
-    Game.Board[At({8, 8})] = EngineStone;
-    RemoveAndExpand(model.Candidates, position);
+    model.State.Board[At({8, 8})] = EngineStone;
+    RemoveAndExpand(model.State, model.Candidates, position);
     EXPECT_EQ(model.CandidateCells(), expected);
-    EXPECT_EQ(NeighbourCount[At({10, 10})], 1);
-    EXPECT_EQ(NeighbourCount[At({9, 9})], 2);
-    ReleaseNeighbours(At({8, 8}));
-    EXPECT_EQ(std::vector<uint8_t>(std::begin(NeighbourCount), std::end(NeighbourCount)), counts);
+    EXPECT_EQ(neighbourCount[At({10, 10})], 1);
+    EXPECT_EQ(neighbourCount[At({9, 9})], 2);
+    ReleaseNeighbours(model.State, At({8, 8}));
+    EXPECT_EQ(std::vector<uint8_t>(std::begin(neighbourCount), std::end(neighbourCount)), counts);
 }
 
 }  // namespace

@@ -12,14 +12,14 @@ using CommandLoopTest = ProtocolTest;
 TEST_F(CommandLoopTest, PrintsNothingBeforeTheFirstLineAndEndsOnEnd) {
     const Transcript t = Run("END\nSTART 20\n");
     EXPECT_EQ(t.Raw, "");
-    EXPECT_EQ(t.Status, 0);
+    EXPECT_TRUE(t.Ended);
     EXPECT_FALSE(Game.Initialized);
 }
 
 TEST_F(CommandLoopTest, CommandWordsAreMatchedAfterUpperCasing) {
     const Transcript t = Run("start 20\nStArT 20\n\t  START 20\nEnd\nSTART 20\n");
     EXPECT_EQ(t.Lines, (Lines{"OK", "OK", "OK"}));
-    EXPECT_EQ(t.Status, 0);
+    EXPECT_TRUE(t.Ended);
 }
 
 TEST_F(CommandLoopTest, UnknownWordsAreEchoedUpperCased) {
@@ -38,10 +38,10 @@ TEST_F(CommandLoopTest, EmptyAndBlankLinesAreParsingErrors) {
 
 TEST_F(CommandLoopTest, EndOfInputEndsTheLoopSilently) {
     EXPECT_EQ(Run("").Raw, "");
-    EXPECT_EQ(Run("").Status, 0);
+    EXPECT_FALSE(Run("").Ended);
     const Transcript t = Run("START 20\n");
     EXPECT_EQ(t.Raw, "OK\n");
-    EXPECT_EQ(t.Status, 0);
+    EXPECT_FALSE(t.Ended);
 }
 
 TEST_F(CommandLoopTest, LastLineWithoutLineFeedIsStillACommand) {

@@ -1,8 +1,11 @@
 // START, TURN, BEGIN, BOARD and END, and the engine's turn they lead to.
+#include <algorithm>
 #include <string>
 
 #include "protocol/text_forms.h"
+#include "search/clock.h"
 #include "tests/protocol/transcript.h"
+#include "tests/support/boards.h"
 
 namespace tarn::testing {
 namespace {
@@ -177,7 +180,7 @@ TEST_F(GameCommandsTest, EndOfInputEndsABoardBlockAndTheEngineMoves) {
     ASSERT_EQ(t.Lines.size(), 2u);
     EXPECT_EQ(Game.MoveHistory.size(), 3u);
     EXPECT_TRUE(IsEngineMove(t.Lines[1]));
-    EXPECT_EQ(t.Status, 0);
+    EXPECT_FALSE(t.Ended);
 
     // A last stone line without a line feed meets the end of input: it is not placed.
     SetUp();
@@ -193,12 +196,40 @@ TEST_F(GameCommandsTest, EndOfInputEndsABoardBlockAndTheEngineMoves) {
 TEST_F(GameCommandsTest, EndWithArgumentsIsASyntaxErrorAndTheLoopGoesOn) {
     const Transcript t = Run("END now\nEND \nSTART 20\nEND\nSTART 15\n");
     EXPECT_EQ(t.Lines, (Lines{"ERROR Wrong command syntax", "ERROR Wrong command syntax", "OK"}));
-    EXPECT_EQ(t.Status, 0);
+    EXPECT_TRUE(t.Ended);
 }
 
-TEST_F(GameCommandsTest, EngineTurnStampsTheTurnStart) {
-    Run("START 20\nBEGIN\n");
-    EXPECT_NE(Game.TurnStartTime, 0);
+// What a turn hands the search: its own copy of the board as it stands after the opponent's
+// stone, the manager's limits measured from the turn's start, every iteration allowed; and every
+// iteration the search reports is printed before the move.
+TEST_F(GameCommandsTest, EngineTurnHandsTheSearchTheBoardAndTheTurnsTime) {
+    std::vector<TestBoard> boards;
+    std::vector<SearchLimits> limits;
+    session.Search = [&](std::span<const Stone, CellCount> board, const SearchLimits& given,
+                         const IterationCallback& onIteration) {
+        boards.emplace_back();
+        std::copy(board.begin(), board.end(), boards.back().begin());
+        limits.push_back(given);
+        onIteration({8, CellAt(10, 9), 15, 1234567, 0.45});
+        SearchResult result;
+        result.Move = CellAt(1, 2);
+        return result;
+    };
+    const int64_t before = ClockNanoseconds();
+    const Transcript t = Run("INFO timeout_turn 777\nINFO time_left 9000\nSTART 20\nTURN 3,4\n");
+    const int64_t after = ClockNanoseconds();
+
+    EXPECT_EQ(t.Raw, "OK\nMESSAGE 8; 10,9; 15; 1.23 M; 450 m; 2.74 M\n1,2\n");
+    ASSERT_EQ(boards.size(), 1u);
+    EXPECT_EQ(boards[0], BoardOf({{3, 4, 2}}));
+    const TimeBudget& time = limits[0].Time;
+    EXPECT_TRUE(time.ClockEnabled);
+    EXPECT_EQ(time.TimeoutTurn, 777);
+    EXPECT_EQ(time.TimeLeft, 9000);
+    EXPECT_GE(time.TurnStartTime, before);
+    EXPECT_LE(time.TurnStartTime, after);
+    EXPECT_EQ(limits[0].LastIteration, MaxIterations - 1);
+    EXPECT_EQ(Game.Board[CellAt(1, 2)], EngineStone);
 }
 
 TEST_F(GameCommandsTest, FullBoardAnswersBadCoordinates) {

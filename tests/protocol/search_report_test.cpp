@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "search/report.h"
+#include "protocol/search_report.h"
 
 namespace tarn {
 namespace {

@@ -1,5 +1,5 @@
 // Drives the command loop in-process: feeds it a whole input text and collects its answer lines,
-// on a fresh game state and default settings for every test.
+// on a fresh session with default settings for every test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,33 +10,32 @@
 #include <string>
 #include <vector>
 
-#include "game/game_state.h"
 #include "game/types.h"
 #include "protocol/command_loop.h"
+#include "protocol/session.h"
 
 namespace tarn::testing {
 
 struct Transcript {
     std::vector<std::string> Lines;  // answer lines without their line feeds, reports left out
     std::string Raw;                 // everything written, reports included
-    int Status = -1;
+    bool Ended = false;              // END ended the commands (not the end of the input)
 };
 
 class ProtocolTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Game = GameState{};
-        EngineSettings = Settings{};
+        session = Session{};
         // Keeps each engine turn short; nothing here depends on how well the engine plays.
-        EngineSettings.timeout_turn = 200;
+        session.EngineSettings.timeout_turn = 200;
     }
 
-    // Runs the loop over `input` until END or the end of the input.
-    static Transcript Run(const std::string& input) {
+    // Runs the commands of `input` on the session until END or the end of the input.
+    Transcript Run(const std::string& input) {
         std::istringstream in(input);
         std::ostringstream out;
         Transcript transcript;
-        transcript.Status = RunCommandLoop(in, out);
+        transcript.Ended = RunCommands(session, in, out);
         transcript.Raw = out.str();
         std::istringstream lines(transcript.Raw);
         std::string line;
@@ -45,6 +44,14 @@ protected:
         }
         return transcript;
     }
+
+    // The engine answered `line` with a move that went on the board as its own stone and entry
+    // `index` of the history (the last entry when index is negative), on a cell that was free.
+    ::testing::AssertionResult IsEngineMove(const std::string& line, int index = -1) const;
+
+    Session session;
+    const GameState& Game = session.Game;
+    Settings& EngineSettings = session.EngineSettings;
 };
 
 // The cell of a move line "x,y" with both coordinates in 0 to 19 and nothing else on the line;
@@ -59,9 +66,8 @@ inline std::optional<CellIndex> ParseMove(const std::string& line) {
     return CellAt(x, y);
 }
 
-// The engine answered `line` with a move that went on the board as its own stone and entry
-// `index` of the history (the last entry when index is negative), on a cell that was free.
-inline ::testing::AssertionResult IsEngineMove(const std::string& line, int index = -1) {
+inline ::testing::AssertionResult ProtocolTest::IsEngineMove(const std::string& line,
+                                                             int index) const {
     const auto cell = ParseMove(line);
     if (!cell) return ::testing::AssertionFailure() << "not a move line: \"" << line << "\"";
     const auto& history = Game.MoveHistory;

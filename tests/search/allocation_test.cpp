@@ -1,9 +1,11 @@
 // The search allocates nothing: every global operator new of this test binary is counted.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <new>
 
 #include "search/root.h"
-#include "search_fixture.h"
+#include "tests/support/boards.h"
 
 namespace {
 int Allocations = 0;
@@ -34,14 +36,16 @@ namespace tarn::testing {
 namespace {
 
 TEST(AllocationTest, SearchAllocatesNothing) {
-    SetRandomPosition(3, 18);
-    SearchOptions options;
-    options.UseClock = false;
-    options.LastIteration = 2;
+    const TestBoard board = RandomGame(3, 18);
+    SearchLimits limits;
+    limits.LastIteration = 2;
+    int reports = 0;
+    const IterationCallback count = [&reports](const IterationReport&) { ++reports; };
     const int before = Allocations;
-    const SearchResult result = RunRootSearch(options);
+    const SearchResult result = RootSearch(board, limits, count);
     const int during = Allocations - before;
     EXPECT_EQ(3, result.Iterations);
+    EXPECT_EQ(3, reports);
     EXPECT_EQ(0, during);
 }
 

@@ -1,8 +1,10 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 
 #include "search/node.h"
-#include "search_fixture.h"
+#include "tests/support/boards.h"
 
 namespace tarn::testing {
 namespace {
@@ -26,22 +28,20 @@ TEST(ScoreStepTest, WinsAndLossesMoveOnePointPerPly) {
 
 // The model as the root leaves it for a node, plus what the caller of a node holds.
 struct NodeCall {
+    SearchState search;
     CellScores engineGains, opponentGains;
     CandidateList candidates;
     Score staticEval;
-    uint8_t neighbours[CellCount];
-    WindowState windows[WindowCount];
+    ModelState before;
 
-    NodeCall() {
-        staticEval = BuildModel(Game.Board, engineGains, opponentGains, candidates);
-        std::memcpy(neighbours, NeighbourCount, sizeof neighbours);
-        std::memcpy(windows, WindowStates, sizeof windows);
+    explicit NodeCall(const TestBoard& board) {
+        search.Model = ModelWith(board);
+        staticEval = BuildModel(search.Model, engineGains, opponentGains, candidates);
+        before = search.Model;
     }
 
-    bool SharedStateRestored() const {
-        return std::memcmp(neighbours, NeighbourCount, sizeof neighbours) == 0 &&
-               std::memcmp(windows, WindowStates, sizeof windows) == 0;
-    }
+    // The board, window states and neighbour counts are as BuildModel left them.
+    bool ModelRestored() const { return SameModel(before, search.Model); }
 
     int PositionOf(CellIndex cell) const {
         for (int p = 0; p < candidates.Count; ++p)
@@ -54,10 +54,10 @@ struct NodeCall {
     Score OpponentLeaf(CellIndex cell, Score alpha = -31000, Score beta = 31000) {
         CellScores next = engineGains, mover = opponentGains;
         CandidateList list = candidates;
-        Game.Board[cell] = OpponentStone;
-        const Score result = LeafNode(alpha, beta, PositionOf(cell),
+        search.Model.Board[cell] = OpponentStone;
+        const Score result = LeafNode(search, alpha, beta, PositionOf(cell),
                                       Wrap16(staticEval - opponentGains[cell]), next, mover, list);
-        Game.Board[cell] = EmptyCell;
+        search.Model.Board[cell] = EmptyCell;
         return result;
     }
 
@@ -65,77 +65,75 @@ struct NodeCall {
     Score EngineNode(int iteration, CellIndex cell, Score alpha = -31000, Score beta = 31000) {
         CellScores next = opponentGains, mover = engineGains;
         CandidateList list = candidates;
-        Game.Board[cell] = EngineStone;
+        search.Model.Board[cell] = EngineStone;
         const Score result =
-            NodeByDepth[iteration](alpha, beta, PositionOf(cell),
+            NodeByDepth[iteration](search, alpha, beta, PositionOf(cell),
                                    Wrap16(-(staticEval + engineGains[cell])), next, mover, list);
-        Game.Board[cell] = EmptyCell;
+        search.Model.Board[cell] = EmptyCell;
         return result;
     }
 };
 
+// The engine's open three on row 10, (8,10) to (10,10).
+TestBoard OpenThree() {
+    return BoardOf({{8, 10, 1}, {9, 10, 1}, {10, 10, 1}, {9, 9, 2}, {12, 14, 2}, {3, 3, 2}});
+}
+
 TEST(LeafNodeTest, OpponentOpenFourIsLostWithoutAnyReply) {
-    SetBoard({{8, 10, 2}, {9, 10, 2}, {10, 10, 2}, {9, 12, 1}, {10, 13, 1}, {11, 12, 1}});
-    NodeCall call;
-    NodeCount = 0;
+    NodeCall call(
+        BoardOf({{8, 10, 2}, {9, 10, 2}, {10, 10, 2}, {9, 12, 1}, {10, 13, 1}, {11, 12, 1}}));
     EXPECT_EQ(-29997, call.OpponentLeaf(CellAt(11, 10)));
-    EXPECT_EQ(1u, NodeCount);
-    EXPECT_TRUE(call.SharedStateRestored());
+    EXPECT_EQ(1u, call.search.NodeCount);
+    EXPECT_TRUE(call.ModelRestored());
 }
 
 TEST(LeafNodeTest, OpponentFourHasExactlyTheBlockAsReply) {
     // After (11,10) the opponent's broken four 7,8,_,10,11 on row 10 is completed only at (9,10).
-    SetBoard({{7, 10, 2}, {8, 10, 2}, {10, 10, 2}, {3, 3, 1}, {15, 15, 1}, {3, 15, 1}});
-    NodeCall call;
-    NodeCount = 0;
+    TestBoard board =
+        BoardOf({{7, 10, 2}, {8, 10, 2}, {10, 10, 2}, {3, 3, 1}, {15, 15, 1}, {3, 15, 1}});
+    NodeCall call(board);
     const Score value = call.OpponentLeaf(CellAt(11, 10));
-    EXPECT_TRUE(call.SharedStateRestored());
+    EXPECT_TRUE(call.ModelRestored());
 
     // The one reply is the block; with an open window the opponent's answers are all scanned:
     // every empty cell near a stone once both stones stand.
-    Game.Board[CellAt(11, 10)] = OpponentStone;
-    Game.Board[CellAt(9, 10)] = EngineStone;
+    board[CellAt(11, 10)] = OpponentStone;
+    board[CellAt(9, 10)] = EngineStone;
+    ModelState after = ModelWith(board);
     CellScores engineGains, opponentGains;
     CandidateList answers;
-    const Score staticEval = BuildModel(Game.Board, engineGains, opponentGains, answers);
+    const Score staticEval = BuildModel(after, engineGains, opponentGains, answers);
     int best = -31000;
     for (int i = 0; i < answers.Count; ++i)
         best = std::max<int>(best, Wrap16(-staticEval + opponentGains[answers.Cells[i]]));
-    EXPECT_EQ(2u + answers.Count, NodeCount);
+    EXPECT_EQ(2u + answers.Count, call.search.NodeCount);
     EXPECT_EQ(Negate(static_cast<Score>(std::clamp(best, -29998, 29998))), value);
 }
 
 TEST(LeafNodeTest, EngineReplyMakingAnOpenFourWins) {
-    SetBoard({{8, 10, 1}, {9, 10, 1}, {10, 10, 1}, {9, 9, 2}, {12, 14, 2}, {3, 3, 2}});
-    NodeCall call;
+    NodeCall call(OpenThree());
     // Whatever the opponent plays far away, the engine's open four answers it.
     EXPECT_EQ(29996, call.OpponentLeaf(CellAt(5, 3)));
-    EXPECT_TRUE(call.SharedStateRestored());
+    EXPECT_TRUE(call.ModelRestored());
 }
 
 TEST(SearchNodeTest, DoubleFourReturnsAtOnceAndIsSeenAsAWinAbove) {
-    SetBoard({{8, 10, 1}, {9, 10, 1}, {10, 10, 1}, {9, 9, 2}, {12, 14, 2}, {3, 3, 2}});
-    NodeCall call;
+    NodeCall call(OpenThree());
     for (int iteration : {0, 1, 3}) {
-        NodeCount = 0;
+        call.search.NodeCount = 0;
         EXPECT_EQ(-29997, call.EngineNode(iteration, CellAt(11, 10)));
-        EXPECT_EQ(1u, NodeCount);
-        EXPECT_TRUE(call.SharedStateRestored());
+        EXPECT_EQ(1u, call.search.NodeCount);
+        EXPECT_TRUE(call.ModelRestored());
     }
 }
 
 TEST(SearchNodeTest, SharedStateIsRestoredAfterDeepSearches) {
-    SetRandomPosition(77, 14);
-    NodeCall call;
-    const Stone* board = Game.Board;
-    Stone before[CellCount];
-    std::memcpy(before, board, CellCount);
+    NodeCall call(RandomGame(77, 14));
     for (int iteration : {0, 1, 2}) {
         const Score value = call.EngineNode(iteration, call.candidates.Cells[iteration]);
         EXPECT_GT(value, -29998);
         EXPECT_LT(value, 29998);
-        EXPECT_TRUE(call.SharedStateRestored());
-        EXPECT_EQ(0, std::memcmp(before, board, CellCount));
+        EXPECT_TRUE(call.ModelRestored());
     }
 }
 

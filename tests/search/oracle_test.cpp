@@ -2,12 +2,13 @@
 // agree with it exactly: same values, same best moves, same node counts. It rebuilds the whole
 // model from the board at every node instead of updating it, takes the depth as a plain
 // argument, and keeps its candidate lists in vectors.
+#include <gtest/gtest.h>
+
 #include <algorithm>
-#include <set>
 #include <vector>
 
 #include "search/root.h"
-#include "search_fixture.h"
+#include "tests/support/boards.h"
 
 namespace tarn::testing {
 namespace {
@@ -21,59 +22,12 @@ struct Evaluation {
     int staticEval;  // from the engine's side
 };
 
-Evaluation Evaluate() {
+Evaluation Evaluate(const TestBoard& board) {
     Evaluation e;
+    ModelState model = ModelWith(board);
     CandidateList unused;
-    e.staticEval = BuildModel(Game.Board, e.engineGains, e.opponentGains, unused);
+    e.staticEval = BuildModel(model, e.engineGains, e.opponentGains, unused);
     return e;
-}
-
-// The completion cells of the fours that a stone of `who` at `cell` has just made.
-int FoursMadeBy(int cell, int who) {
-    std::set<int> cells;
-    const int weight = who == 1 ? 6 : 1;
-    for (int w = 0; w < WindowCount; ++w) {
-        const auto& window = WindowCells[w];
-        if (std::find(window.begin(), window.end(), cell) == window.end()) continue;
-        int state = 0, empty = -1;
-        for (CellIndex c : window) {
-            if (Game.Board[c] == EmptyCell) empty = c;
-            state += Game.Board[c] == 1 ? 6 : Game.Board[c] == 2 ? 1 : 0;
-        }
-        if (state == 4 * weight) cells.insert(empty);
-    }
-    if (cells.empty()) return NoFour;
-    return cells.size() == 1 ? *cells.begin() : DoubleFour;
-}
-
-// The cells within two rows and columns of `cell`, column by column.
-std::vector<int> Neighbourhood(int cell) {
-    std::vector<int> cells;
-    for (int dx = -2; dx <= 2; ++dx)
-        for (int dy = -2; dy <= 2; ++dy) {
-            const int x = ColumnOf(cell) + dx, y = RowOf(cell) + dy;
-            if ((dx != 0 || dy != 0) && x >= 0 && y >= 0 && x < BoardSize && y < BoardSize)
-                cells.push_back(CellAt(x, y));
-        }
-    return cells;
-}
-
-// Whether no stone but the one at `except` lies within two rows and columns of `cell`.
-bool OnlyStoneNearby(int cell, int except) {
-    for (int n : Neighbourhood(cell))
-        if (n != except && Game.Board[n] != EmptyCell) return false;
-    return true;
-}
-
-// The list after the stone at `pos` is played: the last entry takes its place and the cells it
-// brings within reach for the first time follow, in neighbourhood order.
-std::vector<int> ListAfter(std::vector<int> list, int pos) {
-    const int cell = list[pos];
-    list[pos] = list.back();
-    list.pop_back();
-    for (int n : Neighbourhood(cell))
-        if (Game.Board[n] == EmptyCell && OnlyStoneNearby(n, cell)) list.push_back(n);
-    return list;
 }
 
 int Width(int best, int count) {
@@ -95,15 +49,27 @@ int Clamp(int x) {
 }
 
 struct OracleSearch {
+    TestBoard& board;
     uint64_t nodes = 0;
+
+    // The list after the stone at `pos` is played: the last entry takes its place and the cells
+    // it brings within reach for the first time follow, in neighbourhood order.
+    std::vector<int> ListAfter(std::vector<int> list, int pos) const {
+        const int cell = list[pos];
+        list[pos] = list.back();
+        list.pop_back();
+        for (int n : Neighbourhood(cell))
+            if (board[n] == EmptyCell && StonesNear(board.data(), n) == 1) list.push_back(n);
+        return list;
+    }
 
     // The engine's last reply, valued by the opponent's best immediate answer.
     int Reply(int beta, int pos, const std::vector<int>& list) {
         ++nodes;
         const int cell = list[pos];
-        const Evaluation after = Evaluate();
+        const Evaluation after = Evaluate(board);
         const int base = W16(-after.staticEval);
-        const int four = FoursMadeBy(cell, 1);
+        const int four = FoursThrough(board.data(), cell, EngineStone);
         if (four == DoubleFour) return -29997;
         if (four != NoFour) return Clamp(W16(base + after.opponentGains[four]));
         int best = -31000;
@@ -124,18 +90,18 @@ struct OracleSearch {
         if (depth == 1) return Reply(beta, pos, list);
         ++nodes;
         const int cell = list[pos];
-        const int four = FoursMadeBy(cell, mover);
+        const int four = FoursThrough(board.data(), cell, static_cast<Stone>(mover));
         if (four == DoubleFour) return Result(-29998);
         const int received = static_cast<int>(list.size());
         list = ListAfter(list, pos);
 
-        const Evaluation here = Evaluate();
+        const Evaluation here = Evaluate(board);
         const int next = 3 - mover;
         const CellScores& gains = next == 1 ? here.engineGains : here.opponentGains;
         auto child = [&](int p) {
-            Game.Board[list[p]] = static_cast<Stone>(next);
+            board[list[p]] = static_cast<Stone>(next);
             const int r = Node(depth - 1, next, -Bound(beta), -Bound(alpha), p, list);
-            Game.Board[list[p]] = EmptyCell;
+            board[list[p]] = EmptyCell;
             return -r;
         };
 
@@ -177,22 +143,22 @@ struct OracleIteration {
 };
 
 // The root: iterations 0 to `last`, each over every candidate not yet found lost.
-std::vector<OracleIteration> OracleRoot(int last) {
-    const Evaluation root = Evaluate();
+std::vector<OracleIteration> OracleRoot(TestBoard board, int last) {
+    const Evaluation root = Evaluate(board);
     std::vector<int> list;
     for (int c = 0; c < CellCount; ++c)
-        if (Game.Board[c] == EmptyCell && !OnlyStoneNearby(c, -1)) list.push_back(c);
+        if (board[c] == EmptyCell && StonesNear(board.data(), c) > 0) list.push_back(c);
     std::vector<int> keys(root.engineGains.Values, root.engineGains.Values + CellCount);
     std::vector<OracleIteration> iterations;
     for (int d = 0; d <= last; ++d) {
         std::stable_sort(list.begin(), list.end(), [&](int a, int b) { return keys[a] > keys[b]; });
-        OracleSearch search;
+        OracleSearch search{board};
         int best = -31000, bestMove = NoCell, accepted = 0;
         for (int i = 0; i < static_cast<int>(list.size()) && keys[list[i]] >= -28999;
              ++i, ++accepted) {
-            Game.Board[list[i]] = EngineStone;
+            board[list[i]] = EngineStone;
             const int v = -search.Node(2 * d + 3, 1, -31000, -Bound(best), i, list);
-            Game.Board[list[i]] = EmptyCell;
+            board[list[i]] = EmptyCell;
             keys[list[i]] = v;
             if (v > best) best = v, bestMove = list[i];
         }
@@ -206,17 +172,12 @@ class OracleTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(OracleTest, NodeChainMatchesSimpleSearch) {
     const int seed = GetParam();
-    SetRandomPosition(static_cast<unsigned>(seed), 4 + seed % 9 * 2);
-    Stone before[CellCount];
-    std::memcpy(before, Game.Board, CellCount);
+    const TestBoard board = RandomGame(static_cast<unsigned>(seed), 4 + seed % 9 * 2);
+    SearchLimits limits;
+    limits.LastIteration = 2;
+    const SearchResult real = RootSearch(board, limits);
 
-    SearchOptions options;
-    options.UseClock = false;
-    options.LastIteration = 2;
-    const SearchResult real = RunRootSearch(options);
-    ASSERT_EQ(0, std::memcmp(before, Game.Board, CellCount));
-
-    const std::vector<OracleIteration> expected = OracleRoot(2);
+    const std::vector<OracleIteration> expected = OracleRoot(board, 2);
     ASSERT_EQ(static_cast<int>(expected.size()), real.Iterations) << "seed " << seed;
     for (int d = 0; d < real.Iterations; ++d) {
         SCOPED_TRACE(::testing::Message() << "seed " << seed << " iteration " << d);

@@ -1,3 +1,5 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <numeric>
 #include <random>
@@ -5,7 +7,6 @@
 
 #include "search/ordering.h"
 #include "search/time_control.h"
-#include "search_fixture.h"
 
 namespace tarn::testing {
 namespace {

@@ -1,171 +1,139 @@
-#include <cstring>
-#include <sstream>
-#include <string>
+#include <gtest/gtest.h>
+
 #include <vector>
 
-#include "protocol/text_forms.h"
 #include "search/clock.h"
 #include "search/root.h"
-#include "search_fixture.h"
+#include "tests/support/boards.h"
 
 namespace tarn::testing {
 namespace {
 
 class RootSearchTest : public ::testing::Test {
 protected:
-    void SetUp() override { EngineSettings = Settings{}; }
-
-    SearchResult Search(int lastIteration = MaxIterations - 1, bool useClock = false) {
-        SearchOptions options;
-        options.LastIteration = lastIteration;
-        options.UseClock = useClock;
-        options.Report = &report;
-        std::memcpy(before, Game.Board, CellCount);
-        Game.TurnStartTime = ClockNanoseconds();
-        const SearchResult result = RunRootSearch(options);
-        EXPECT_EQ(0, std::memcmp(before, Game.Board, CellCount)) << "the board is not restored";
+    // Searches the board and keeps what the callback was handed.
+    SearchResult Search(const TestBoard& board, const SearchLimits& limits = {}) {
+        reports.clear();
+        const TestBoard before = board;
+        const SearchResult result = RootSearch(
+            board, limits, [this](const IterationReport& report) { reports.push_back(report); });
+        EXPECT_EQ(before, board);
         return result;
     }
 
-    std::vector<std::string> ReportLines() const {
-        std::vector<std::string> lines;
-        std::istringstream in(report.str());
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
+    // Limits with the clock running from now.
+    static SearchLimits Clock(int64_t timeoutTurn, int64_t timeLeft) {
+        SearchLimits limits;
+        limits.Time = {ClockNanoseconds(), timeoutTurn, timeLeft, true};
+        return limits;
     }
 
-    std::ostringstream report;
-    Stone before[CellCount];
+    std::vector<IterationReport> reports;
 };
 
 // A board without a five anywhere: columns in pairs, colours alternating row by row.
-void FillWithoutFive() {
-    Game = GameState{};
-    Game.Reset();
+TestBoard FullWithoutFive() {
+    TestBoard board;
     for (int cell = 0; cell < CellCount; ++cell)
-        Game.Place(static_cast<CellIndex>(cell),
-                   static_cast<Stone>(1 + (ColumnOf(cell) / 2 + RowOf(cell)) % 2));
+        board[cell] = static_cast<Stone>(1 + (ColumnOf(cell) / 2 + RowOf(cell)) % 2);
+    return board;
 }
 
 TEST_F(RootSearchTest, OwnFiveComesBeforeTheBlock) {
-    SetBoard(
-        {{3, 3, 1}, {4, 3, 1}, {5, 3, 1}, {6, 3, 1}, {3, 9, 2}, {4, 9, 2}, {5, 9, 2}, {6, 9, 2}});
-    const SearchResult result = Search();
-    EXPECT_TRUE(result.Move == CellAt(2, 3) || result.Move == CellAt(7, 3));
+    const SearchResult result = Search(BoardOf(
+        {{3, 3, 1}, {4, 3, 1}, {5, 3, 1}, {6, 3, 1}, {3, 9, 2}, {4, 9, 2}, {5, 9, 2}, {6, 9, 2}}));
     // Of the two windows, the later one in window order decides.
     EXPECT_EQ(CellAt(7, 3), result.Move);
     EXPECT_EQ(0, result.Iterations);
-    EXPECT_EQ("", report.str());
+    EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(RootSearchTest, BlocksTheOpponentsFiveInTheLaterWindow) {
     // A vertical four needing (12,8) and a horizontal one needing (2,15): the vertical windows
     // come after the horizontal ones.
-    SetBoard({{12, 4, 2},
-              {12, 5, 2},
-              {12, 6, 2},
-              {12, 7, 2},
-              {12, 3, 1},
-              {3, 15, 2},
-              {4, 15, 2},
-              {5, 15, 2},
-              {6, 15, 2},
-              {7, 15, 1}});
-    EXPECT_EQ(CellAt(12, 8), Search().Move);
-    EXPECT_EQ("", report.str());
+    EXPECT_EQ(CellAt(12, 8), Search(BoardOf({{12, 4, 2},
+                                             {12, 5, 2},
+                                             {12, 6, 2},
+                                             {12, 7, 2},
+                                             {12, 3, 1},
+                                             {3, 15, 2},
+                                             {4, 15, 2},
+                                             {5, 15, 2},
+                                             {6, 15, 2},
+                                             {7, 15, 1}}))
+                                 .Move);
+    EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(RootSearchTest, ZeroBudgetAnswersTheFirstCandidateWithoutReport) {
-    SetRandomPosition(5, 10);
+    const TestBoard board = RandomGame(5, 10);
+    ModelState model = ModelWith(board);
     CellScores engineGains, opponentGains;
     CandidateList candidates;
-    BuildModel(Game.Board, engineGains, opponentGains, candidates);
+    BuildModel(model, engineGains, opponentGains, candidates);
     CellIndex expected = candidates.Cells[0];
     for (int i = 1; i < candidates.Count; ++i)
         if (engineGains[candidates.Cells[i]] > engineGains[expected])
             expected = candidates.Cells[i];
 
-    EngineSettings.timeout_turn = 0;
-    EXPECT_EQ(expected, Search(MaxIterations - 1, true).Move);
-    EngineSettings = Settings{};
-    EngineSettings.time_left = 0;
-    EXPECT_EQ(expected, Search(MaxIterations - 1, true).Move);
-    EXPECT_EQ("", report.str());
+    EXPECT_EQ(expected, Search(board, Clock(0, 120000)).Move);
+    EXPECT_EQ(expected, Search(board, Clock(5000, 0)).Move);
+    EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(RootSearchTest, ReportsEveryIterationWithRisingDepth) {
-    SetRandomPosition(10, 6);
-    const SearchResult result = Search(3);
-    const std::vector<std::string> lines = ReportLines();
-    ASSERT_EQ(static_cast<size_t>(result.Iterations), lines.size());
+    SearchLimits limits;
+    limits.LastIteration = 3;
+    const SearchResult result = Search(RandomGame(10, 6), limits);
     ASSERT_EQ(4, result.Iterations);
+    ASSERT_EQ(4u, reports.size());
     for (int d = 0; d < 4; ++d) {
         const IterationReport& it = result.PerIteration[d];
         EXPECT_EQ(2 * d + 4, it.Depth);
-        EXPECT_EQ(
-            "MESSAGE " + std::to_string(2 * d + 4) + "; " + MoveText(it.BestMove) + "; " +
-                ScoreText(it.BestScore) + "; ",
-            lines[d].substr(
-                0, lines[d].find("; ", lines[d].find("; ", lines[d].find("; ") + 2) + 2) + 2));
+        EXPECT_EQ(it.Depth, reports[d].Depth);
+        EXPECT_EQ(it.BestMove, reports[d].BestMove);
+        EXPECT_EQ(it.BestScore, reports[d].BestScore);
+        EXPECT_EQ(it.Nodes, reports[d].Nodes);
         EXPECT_GT(it.Nodes, 0u);
     }
     EXPECT_EQ(result.PerIteration[3].BestMove, result.Move);
 }
 
-TEST_F(RootSearchTest, ModelIsRestoredAfterACompletedSearch) {
-    SetRandomPosition(23, 16);
-    Search(2);
-    uint8_t neighbours[CellCount];
-    WindowState windows[WindowCount];
-    std::memcpy(neighbours, NeighbourCount, sizeof neighbours);
-    std::memcpy(windows, WindowStates, sizeof windows);
-    CellScores engineGains, opponentGains;
-    CandidateList candidates;
-    BuildModel(Game.Board, engineGains, opponentGains, candidates);
-    EXPECT_EQ(0, std::memcmp(neighbours, NeighbourCount, sizeof neighbours));
-    EXPECT_EQ(0, std::memcmp(windows, WindowStates, sizeof windows));
-}
-
-TEST_F(RootSearchTest, BoardIsRestoredAfterATimeOut) {
-    SetRandomPosition(31, 20);
-    EngineSettings.timeout_turn = 30;
-    const SearchResult result = Search(MaxIterations - 1, true);
-    EXPECT_TRUE(Game.IsFreeCell(result.Move));
-    // The next search rebuilds the model, whatever the time-out left behind.
-    EngineSettings = Settings{};
-    const SearchResult again = Search(1);
-    EXPECT_TRUE(Game.IsFreeCell(again.Move));
+TEST_F(RootSearchTest, TimeOutStillAnswersAFreeCell) {
+    const TestBoard board = RandomGame(31, 20);
+    const SearchResult result = Search(board, Clock(30, 120000));
+    ASSERT_GE(result.Move, 0);
+    ASSERT_LT(result.Move, CellCount);
+    EXPECT_EQ(EmptyCell, board[result.Move]);
 }
 
 TEST_F(RootSearchTest, ForcedWinEndsTheDeepening) {
     // The engine's open three becomes an open four: the opponent faces a double four.
-    SetBoard({{8, 10, 1}, {9, 10, 1}, {10, 10, 1}, {9, 9, 2}, {12, 14, 2}, {3, 3, 2}});
-    const SearchResult result = Search();
+    const SearchResult result =
+        Search(BoardOf({{8, 10, 1}, {9, 10, 1}, {10, 10, 1}, {9, 9, 2}, {12, 14, 2}, {3, 3, 2}}));
     ASSERT_EQ(1, result.Iterations);
-    EXPECT_GE(result.PerIteration[0].BestScore, WinThreshold);
+    ASSERT_EQ(1u, reports.size());
+    EXPECT_GE(reports[0].BestScore, WinThreshold);
     EXPECT_TRUE(result.Move == CellAt(7, 10) || result.Move == CellAt(11, 10));
-    EXPECT_NE(std::string::npos, report.str().find("; W"));
 }
 
 TEST_F(RootSearchTest, SingleCandidateIsSearchedOnceAndPlayed) {
-    FillWithoutFive();
-    Game.Board[CellAt(10, 10)] = EmptyCell;
-    const SearchResult result = Search();
+    TestBoard board = FullWithoutFive();
+    board[CellAt(10, 10)] = EmptyCell;
+    const SearchResult result = Search(board);
     EXPECT_EQ(CellAt(10, 10), result.Move);
     EXPECT_EQ(1, result.Iterations);
-    EXPECT_EQ(1u, ReportLines().size());
+    EXPECT_EQ(1u, reports.size());
 }
 
 TEST_F(RootSearchTest, FullBoardHasNoMove) {
-    FillWithoutFive();
-    EXPECT_EQ(NoCell, Search().Move);
-    EXPECT_EQ("", report.str());
+    EXPECT_EQ(NoCell, Search(FullWithoutFive()).Move);
+    EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(RootSearchTest, EmptyBoardOpensInTheCentre) {
-    SetBoard({});
-    EXPECT_EQ(CellAt(10, 10), Search().Move);
-    EXPECT_EQ("", report.str());
+    EXPECT_EQ(CellAt(10, 10), Search(TestBoard{}).Move);
+    EXPECT_TRUE(reports.empty());
 }
 
 }  // namespace
