@@ -51,8 +51,17 @@ test-windows: build windows
 dist: build windows
 	bash tools/dist.sh
 
+# The browser build: the engine compiled to WebAssembly by Emscripten, and the page, all in
+# build-web/. Debian's Emscripten finds its JavaScript parser (acorn) through NODE_PATH.
+.PHONY: web
+WEB_ENV := NODE_PATH=/usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
+web:
+	@$(WEB_ENV) emcmake cmake -S . $(CMAKE_GENERATOR) -B build-web -DCMAKE_BUILD_TYPE=Release \
+		-DTARN_BUILD_TESTS=OFF -DTARN_WERROR=$(WERROR) > /dev/null
+	$(WEB_ENV) cmake --build build-web
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-native build-sanitize build-fuzz build-windows build-pgo dist
+	rm -rf build build-native build-sanitize build-fuzz build-windows build-pgo build-web dist
