@@ -53,7 +53,7 @@ dist: build windows
 
 # The browser build: the engine compiled to WebAssembly by Emscripten, and the page, all in
 # build-web/. Debian's Emscripten finds its JavaScript parser (acorn) through NODE_PATH.
-.PHONY: web serve-web
+.PHONY: web serve-web test-web
 WEB_ENV := NODE_PATH=/usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
 web:
 	@$(WEB_ENV) emcmake cmake -S . $(CMAKE_GENERATOR) -B build-web -DCMAKE_BUILD_TYPE=Release \
@@ -63,6 +63,9 @@ web:
 # Serves build-web/ on 127.0.0.1 at a free port, printed as a URL (Ctrl+C stops it).
 serve-web: web
 	node web/serve.mjs build-web
+
+test-web: build web
+	bash tests/web/run.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
