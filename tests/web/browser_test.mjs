@@ -102,14 +102,20 @@ test('a game played by clicking: legal answers in time, a live report, a take-ba
 
   let played = 0;
   let tookBack = false;
+  let clickedWhileThinking = 0;
   while (played < 6) {
     const before = movesOf(page);
     const mine = chooseMove(before, 1);
     const started = Date.now();
     await page.click(cell(mine));
-    // A click while the engine thinks does nothing.
+    // A click while the engine thinks does nothing. An immediate answer (a forced block) may
+    // come before the test gets to click, so the click is made only while the page thinks.
     const idle = { x: 0, y: SIZE - 1 - played };
-    await page.click(cell(idle));
+    clickedWhileThinking += await page.$eval(cell(idle), (el) => {
+      if (!document.getElementById('board').classList.contains('thinking')) return 0;
+      el.click();
+      return 1;
+    });
     await page.waitForFunction((n) => location.hash.split(';').length === n, before.length + 2,
       { timeout: THINK_MS + MARGIN_MS + 5000 });
     const elapsed = Date.now() - started;
@@ -124,6 +130,10 @@ test('a game played by clicking: legal answers in time, a live report, a take-ba
     assert.ok(await page.$eval(cell(answer), (el) => el.classList.contains('last')));
     assert.equal(await page.getAttribute(cell(idle), 'data-stone'), null);
     assert.match(await statusOf(page), /^Your move/);
+    // Nor does a click on a taken point.
+    await page.click(cell(answer));
+    assert.equal(movesOf(page).length, moves.length);
+    assert.match(await statusOf(page), /^Your move/);
     ++played;
 
     if (played === 3 && !tookBack) {
@@ -135,6 +145,7 @@ test('a game played by clicking: legal answers in time, a live report, a take-ba
     }
   }
   assert.ok(tookBack);
+  assert.ok(clickedWhileThinking > 0, 'never clicked while the engine thought');
 
   const rows = await page.evaluate(() => window.reportRows);
   assert.ok(rows.length >= 6, `${rows.length} report rows`);
