@@ -51,8 +51,24 @@ test-windows: build windows
 dist: build windows
 	bash tools/dist.sh
 
+# The browser build: the engine compiled to WebAssembly by Emscripten, and the page, all in
+# build-web/. Debian's Emscripten finds its JavaScript parser (acorn) through NODE_PATH.
+.PHONY: web serve-web test-web
+WEB_ENV := NODE_PATH=/usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
+web:
+	@$(WEB_ENV) emcmake cmake -S . $(CMAKE_GENERATOR) -B build-web -DCMAKE_BUILD_TYPE=Release \
+		-DTARN_BUILD_TESTS=OFF -DTARN_WERROR=$(WERROR) > /dev/null
+	$(WEB_ENV) cmake --build build-web
+
+# Serves build-web/ on 127.0.0.1 at a free port, printed as a URL (Ctrl+C stops it).
+serve-web: web
+	node web/serve.mjs build-web
+
+test-web: build web
+	bash tests/web/run.sh
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-native build-sanitize build-fuzz build-windows build-pgo dist
+	rm -rf build build-native build-sanitize build-fuzz build-windows build-pgo build-web dist
