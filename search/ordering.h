@@ -4,18 +4,25 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <utility>
 
 #include "game/model.h"
+#include "game/path_namespace.h"
 
 namespace tarn {
+inline namespace TARN_PATH_NAMESPACE {
 
 // The gains of a list's candidates gathered in list order, with their range. A node reads its
 // gains once for the first child and sorts the rest by the same keys afterwards.
 struct ListKeys {
     Score Keys[CellCount];
     int Lowest, Highest;
+};
+
+// The comparison of the wide-range sort, a type of this path's own so that the sort's template
+// instances belong to the path too.
+struct Descending {
+    bool operator()(uint32_t a, uint32_t b) const { return a > b; }
 };
 
 // Sorts the cells, with their keys alongside, by decreasing key; cells with equal keys keep their
@@ -47,7 +54,7 @@ inline void StableSortByKeys(CellIndex* cells, const Score* keys, int count, int
     for (int i = 0; i < count; ++i)
         packed[i] = (static_cast<uint32_t>(static_cast<uint16_t>(keys[i]) ^ 0x8000u) << 16) |
                     static_cast<uint32_t>(0xFFFF - i);
-    std::sort(packed, packed + count, std::greater<uint32_t>());
+    std::sort(packed, packed + count, Descending{});
     for (int i = 0; i < count; ++i) cells[i] = original[0xFFFF - (packed[i] & 0xFFFF)];
 }
 
@@ -105,4 +112,5 @@ inline int PositionOf(const CandidateList& candidates, CellIndex cell) {
     return position;
 }
 
+}  // namespace TARN_PATH_NAMESPACE
 }  // namespace tarn
