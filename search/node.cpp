@@ -47,8 +47,8 @@ Score SearchNode(SearchState& search, Score alpha, Score beta, int pos, Score ba
         if constexpr (D == 2) {
             result = LeafReply(search, childBeta, p, childBase, moverGains, candidates);
         } else {
-            childNext = moverGains;
-            childMover = nextGains;
+            CopyScores(childNext, moverGains);
+            CopyScores(childMover, nextGains);
             CopyCandidates(childList, candidates);
             result = SearchNode<D - 1>(search, childAlpha, childBeta, p, childBase, childNext,
                                        childMover, childList);
