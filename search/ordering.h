@@ -41,13 +41,16 @@ inline void StableSortByKeys(CellIndex* cells, const Score* keys, int count, int
         uint16_t start[CountingRange];
         const int range = highest - lowest + 1;
         std::fill(start, start + range, uint16_t{0});
-        for (int i = 0; i < count; ++i) ++start[highest - keys[i]];
+        // Each entry's place among the equal keys before it is taken while counting, so that
+        // only one of the two passes waits on the counter it has just raised.
+        uint16_t earlier[CellCount];
+        for (int i = 0; i < count; ++i) earlier[i] = start[highest - keys[i]]++;
         for (int bucket = 0, sum = 0; bucket < range; ++bucket) {
             const int size = start[bucket];
             start[bucket] = static_cast<uint16_t>(sum);
             sum += size;
         }
-        for (int i = 0; i < count; ++i) cells[start[highest - keys[i]]++] = original[i];
+        for (int i = 0; i < count; ++i) cells[start[highest - keys[i]] + earlier[i]] = original[i];
         return;
     }
     uint32_t packed[CellCount];
@@ -72,11 +75,12 @@ inline void StableSortByScore(CellIndex* cells, int count, const CellScores& sco
 inline int FirstChild(const CandidateList& candidates, const CellScores& gains, ListKeys& keys) {
     const int count = candidates.Count;
     if (count == 0) return 0;
-    for (int i = 0; i < count; ++i) keys.Keys[i] = gains[candidates.Cells[i]];
-    Score lowest = keys.Keys[0], highest = keys.Keys[0];
-    for (int i = 1; i < count; ++i) {
-        lowest = std::min(lowest, keys.Keys[i]);
-        highest = std::max(highest, keys.Keys[i]);
+    Score lowest = gains[candidates.Cells[0]], highest = lowest;
+    for (int i = 0; i < count; ++i) {
+        const Score key = gains[candidates.Cells[i]];
+        keys.Keys[i] = key;
+        lowest = std::min(lowest, key);
+        highest = std::max(highest, key);
     }
     keys.Lowest = lowest;
     keys.Highest = highest;
