@@ -2,7 +2,9 @@
 // and prints the exact node counts. Their total is the bench signature: a change that keeps it
 // searched the very same tree; a change that alters it changed the search.
 //
-//     tarn-bench [--depth D] [--positions FILE]
+//     tarn-bench [--depth D] [--positions FILE] [--path NAME]
+//
+// The search runs on the best instruction-set path of the processor unless --path names one.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include "protocol/text_forms.h"
 #include "search/depth.h"
 #include "search/root.h"
+#include "search/search_path.h"
 
 namespace {
 
@@ -75,22 +78,47 @@ std::string DefaultPositionsPath() {
     return TARN_SOURCE_DIR "/bench/positions.txt";
 }
 
+// The names of the paths this build carries, each after a blank.
+std::string PathList() {
+    std::string list;
+    for (SearchPath p : CompiledPaths()) list += " " + std::string(PathName(p));
+    return list;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int depth = 10;
     std::string path = DefaultPositionsPath();
+    std::string pathName;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--depth" && i + 1 < argc) {
             depth = std::atoi(argv[++i]);
         } else if (arg == "--positions" && i + 1 < argc) {
             path = argv[++i];
+        } else if (arg == "--path" && i + 1 < argc) {
+            pathName = argv[++i];
         } else {
-            std::cerr << "usage: tarn-bench [--depth D] [--positions FILE]\n"
+            std::cerr << "usage: tarn-bench [--depth D] [--positions FILE] [--path NAME]\n"
                          "  D is the search depth, "
                       << ReportedDepth(0) << " to " << ReportedDepth(MaxIterations - 1)
-                      << " in steps of 2 (default 10)\n";
+                      << " in steps of 2 (default 10)\n"
+                         "  NAME is an instruction-set path:"
+                      << PathList() << " (default: the best this processor has)\n";
+            return 2;
+        }
+    }
+    SearchLimits limits;  // the clock stays off: every search runs to the depth asked
+    if (!pathName.empty()) {
+        limits.Path = PathNamed(pathName);
+        if (!limits.Path) {
+            std::cerr << "tarn-bench: no path " << pathName
+                      << " in this build; it has:" << PathList() << "\n";
+            return 2;
+        }
+        if (!PathAvailable(*limits.Path)) {
+            std::cerr << "tarn-bench: this processor cannot run the path " << pathName << "\n";
             return 2;
         }
     }
@@ -102,10 +130,10 @@ int main(int argc, char** argv) {
     std::vector<Position> positions;
     if (!ReadPositions(path, positions)) return 1;
 
-    SearchLimits limits;  // the clock stays off: every search runs to the depth asked
     limits.LastIteration = IterationOfDepth(depth);
     GameState game;
 
+    SearchPath searchedWith = limits.Path.value_or(BestPath());
     uint64_t totalNodes = 0;
     double totalSeconds = 0;
     for (size_t i = 0; i < positions.size(); ++i) {
@@ -118,6 +146,7 @@ int main(int argc, char** argv) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         totalSeconds += seconds;
+        searchedWith = result.Path;
 
         const int reached =
             result.Iterations ? result.PerIteration[result.Iterations - 1].Depth : 0;
@@ -139,7 +168,8 @@ int main(int argc, char** argv) {
     }
 
     const double nps = totalSeconds > 0 ? static_cast<double>(totalNodes) / totalSeconds : 0;
-    std::cout << "Nodes searched: " << totalNodes << "\n"
+    std::cout << "Path: " << PathName(searchedWith) << "\n"
+              << "Nodes searched: " << totalNodes << "\n"
               << "Nodes/second: " << static_cast<uint64_t>(nps) << "\n"
               << "Time (ms): " << static_cast<uint64_t>(totalSeconds * 1000 + 0.5) << "\n"
               << "Signature: " << totalNodes << std::endl;

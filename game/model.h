@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "game/geometry.h"
+#include "game/path_namespace.h"
 #include "game/types.h"
 
 namespace tarn {
@@ -55,11 +56,34 @@ struct alignas(64) CandidateList {
     uint16_t Count;
 };
 
+inline namespace TARN_PATH_NAMESPACE {
+
+// The widest vector register of the path: 32 bytes with AVX, 16 without.
+#ifdef __AVX__
+inline constexpr size_t VectorBytes = 32;
+#else
+inline constexpr size_t VectorBytes = 16;
+#endif
+
+// Copies a whole gain array in blocks of the path's vector width, each one load and one store.
+// Left alone, the compiler copies the array with a string instruction (rep movsq), which is
+// slower at this size.
+inline void CopyScores(CellScores& to, const CellScores& from) {
+    using Block = int16_t __attribute__((vector_size(VectorBytes), may_alias));
+    static_assert(sizeof(CellScores) % sizeof(Block) == 0);
+    const Block* source = reinterpret_cast<const Block*>(from.Values);
+    Block* target = reinterpret_cast<Block*>(to.Values);
+#pragma GCC unroll 64
+    for (size_t i = 0; i < sizeof(CellScores) / sizeof(Block); ++i) target[i] = source[i];
+}
+
 // Copies the live part of a list: its entries and its count (the stale slots are never read).
 inline void CopyCandidates(CandidateList& to, const CandidateList& from) {
     std::memcpy(to.Cells, from.Cells, from.Count * sizeof(CellIndex));
     to.Count = from.Count;
 }
+
+}  // namespace TARN_PATH_NAMESPACE
 
 // The result of the four check of one move.
 using FourCell = CellIndex;
@@ -154,6 +178,8 @@ inline constexpr auto NeighboursOrSink = detail::Padded<CellIndex, MaxNeighbours
 Score BuildModel(ModelState& model, CellScores& engineGains, CellScores& opponentGains,
                  CandidateList& candidates);
 
+inline namespace TARN_PATH_NAMESPACE {
+
 // Adds the four found in a window to what the move has found so far: one completion cell stays
 // a single four however many windows share it; a second, different cell makes a double four.
 inline FourCell CollectFour(FourCell found, CellIndex cell) {
@@ -209,5 +235,7 @@ inline void ReleaseNeighbours(ModelState& model, CellIndex cell) {
 #pragma GCC unroll 24
     for (CellIndex n : NeighboursOrSink[cell]) model.NeighbourCount[n] -= 1;
 }
+
+}  // namespace TARN_PATH_NAMESPACE
 
 }  // namespace tarn

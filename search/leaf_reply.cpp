@@ -8,6 +8,7 @@
 #include "search/node.h"
 
 namespace tarn {
+inline namespace TARN_PATH_NAMESPACE {
 
 namespace {
 
@@ -149,4 +150,5 @@ Score LeafReply(SearchState& search, Score beta, int pos, Score base, const Cell
     return ClampLeafValue(best);
 }
 
+}  // namespace TARN_PATH_NAMESPACE
 }  // namespace tarn

@@ -5,6 +5,7 @@
 #include "search/ordering.h"
 
 namespace tarn {
+inline namespace TARN_PATH_NAMESPACE {
 
 // A node picks its first child by one maximum scan (FirstChild) and then sorts the rest.
 static_assert(NFirstMaxMoves == 1);
@@ -46,8 +47,8 @@ Score SearchNode(SearchState& search, Score alpha, Score beta, int pos, Score ba
         if constexpr (D == 2) {
             result = LeafReply(search, childBeta, p, childBase, moverGains, candidates);
         } else {
-            childNext = moverGains;
-            childMover = nextGains;
+            CopyScores(childNext, moverGains);
+            CopyScores(childMover, nextGains);
             CopyCandidates(childList, candidates);
             result = SearchNode<D - 1>(search, childAlpha, childBeta, p, childBase, childNext,
                                        childMover, childList);
@@ -120,7 +121,7 @@ constexpr std::array<NodeFunction, sizeof...(Iteration)> MakeNodeByDepth(
 
 }  // namespace
 
-const std::array<NodeFunction, MaxIterations> NodeByDepth =
-    MakeNodeByDepth(std::make_index_sequence<MaxIterations>{});
+const NodeChain NodeByDepth = MakeNodeByDepth(std::make_index_sequence<MaxIterations>{});
 
+}  // namespace TARN_PATH_NAMESPACE
 }  // namespace tarn

@@ -7,7 +7,9 @@
 #include <cstdint>
 
 #include "game/model.h"
+#include "game/path_namespace.h"
 #include "search/depth.h"
+#include "search/search_path.h"
 #include "search/search_state.h"
 
 namespace tarn {
@@ -19,6 +21,24 @@ inline constexpr int CheckTimeoutDepth = 3;  // nodes from this depth up test th
 // The value of a position whose side to move faces two fours it cannot both block: lost two
 // plies later.
 inline constexpr Score DoubleFourScore = -(FiveValue - 2);
+
+// Every node takes: the window (alpha, beta) seen by the side to move next; the position of its
+// own move's cell in `candidates`; the static evaluation after that move, seen by the side to
+// move next; the gains of the side to move next and of the mover; and the candidate list as the
+// caller held it. The arrays are the caller's copies, changed freely and dropped afterwards.
+// The mover's stone is already on the search's board. The result is seen by the side to move
+// next. The node changes the search's model and restores it before it returns.
+using NodeFunction = Score (*)(SearchState& search, Score alpha, Score beta, int pos, Score base,
+                               CellScores& nextGains, CellScores& moverGains,
+                               CandidateList& candidates);
+
+// The engine-move entries of a node chain, one for each iteration: remaining depth NodeDepth(d).
+using NodeChain = std::array<NodeFunction, MaxIterations>;
+
+// The node chain compiled for a search path; the base path's for a path this build lacks.
+const NodeChain& NodeChainOf(SearchPath path);
+
+inline namespace TARN_PATH_NAMESPACE {
 
 constexpr Score Negate(Score score) {
     return Wrap16(-score);
@@ -40,18 +60,8 @@ constexpr Score AdjustResult(Score result) {
     return result;
 }
 
-// Every node takes: the window (alpha, beta) seen by the side to move next; the position of its
-// own move's cell in `candidates`; the static evaluation after that move, seen by the side to
-// move next; the gains of the side to move next and of the mover; and the candidate list as the
-// caller held it. The arrays are the caller's copies, changed freely and dropped afterwards.
-// The mover's stone is already on the search's board. The result is seen by the side to move
-// next. The node changes the search's model and restores it before it returns.
-using NodeFunction = Score (*)(SearchState& search, Score alpha, Score beta, int pos, Score base,
-                               CellScores& nextGains, CellScores& moverGains,
-                               CandidateList& candidates);
-
-// The engine-move entry of the node chain for each iteration: remaining depth NodeDepth(d).
-extern const std::array<NodeFunction, MaxIterations> NodeByDepth;
+// This path's node chain.
+extern const NodeChain NodeByDepth;
 
 // The last two plies, exposed for tests.
 Score LeafNode(SearchState& search, Score alpha, Score beta, int pos, Score base,
@@ -62,4 +72,5 @@ Score LeafNode(SearchState& search, Score alpha, Score beta, int pos, Score base
 Score LeafReply(SearchState& search, Score beta, int pos, Score base, const CellScores& gains,
                 const CandidateList& candidates);
 
+}  // namespace TARN_PATH_NAMESPACE
 }  // namespace tarn

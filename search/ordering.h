@@ -4,18 +4,25 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <utility>
 
 #include "game/model.h"
+#include "game/path_namespace.h"
 
 namespace tarn {
+inline namespace TARN_PATH_NAMESPACE {
 
 // The gains of a list's candidates gathered in list order, with their range. A node reads its
 // gains once for the first child and sorts the rest by the same keys afterwards.
 struct ListKeys {
     Score Keys[CellCount];
     int Lowest, Highest;
+};
+
+// The comparison of the wide-range sort, a type of this path's own so that the sort's template
+// instances belong to the path too.
+struct Descending {
+    bool operator()(uint32_t a, uint32_t b) const { return a > b; }
 };
 
 // Sorts the cells, with their keys alongside, by decreasing key; cells with equal keys keep their
@@ -34,20 +41,23 @@ inline void StableSortByKeys(CellIndex* cells, const Score* keys, int count, int
         uint16_t start[CountingRange];
         const int range = highest - lowest + 1;
         std::fill(start, start + range, uint16_t{0});
-        for (int i = 0; i < count; ++i) ++start[highest - keys[i]];
+        // Each entry's place among the equal keys before it is taken while counting, so that
+        // only one of the two passes waits on the counter it has just raised.
+        uint16_t earlier[CellCount];
+        for (int i = 0; i < count; ++i) earlier[i] = start[highest - keys[i]]++;
         for (int bucket = 0, sum = 0; bucket < range; ++bucket) {
             const int size = start[bucket];
             start[bucket] = static_cast<uint16_t>(sum);
             sum += size;
         }
-        for (int i = 0; i < count; ++i) cells[start[highest - keys[i]]++] = original[i];
+        for (int i = 0; i < count; ++i) cells[start[highest - keys[i]] + earlier[i]] = original[i];
         return;
     }
     uint32_t packed[CellCount];
     for (int i = 0; i < count; ++i)
         packed[i] = (static_cast<uint32_t>(static_cast<uint16_t>(keys[i]) ^ 0x8000u) << 16) |
                     static_cast<uint32_t>(0xFFFF - i);
-    std::sort(packed, packed + count, std::greater<uint32_t>());
+    std::sort(packed, packed + count, Descending{});
     for (int i = 0; i < count; ++i) cells[i] = original[0xFFFF - (packed[i] & 0xFFFF)];
 }
 
@@ -65,11 +75,12 @@ inline void StableSortByScore(CellIndex* cells, int count, const CellScores& sco
 inline int FirstChild(const CandidateList& candidates, const CellScores& gains, ListKeys& keys) {
     const int count = candidates.Count;
     if (count == 0) return 0;
-    for (int i = 0; i < count; ++i) keys.Keys[i] = gains[candidates.Cells[i]];
-    Score lowest = keys.Keys[0], highest = keys.Keys[0];
-    for (int i = 1; i < count; ++i) {
-        lowest = std::min(lowest, keys.Keys[i]);
-        highest = std::max(highest, keys.Keys[i]);
+    Score lowest = gains[candidates.Cells[0]], highest = lowest;
+    for (int i = 0; i < count; ++i) {
+        const Score key = gains[candidates.Cells[i]];
+        keys.Keys[i] = key;
+        lowest = std::min(lowest, key);
+        highest = std::max(highest, key);
     }
     keys.Lowest = lowest;
     keys.Highest = highest;
@@ -105,4 +116,5 @@ inline int PositionOf(const CandidateList& candidates, CellIndex cell) {
     return position;
 }
 
+}  // namespace TARN_PATH_NAMESPACE
 }  // namespace tarn

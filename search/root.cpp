@@ -17,6 +17,7 @@ namespace {
 // and its candidate list.
 struct Root {
     SearchState Search;
+    const NodeChain* Nodes = nullptr;  // the node chain of the search's path
     CellScores EngineGains, OpponentGains, RootScores;
     CandidateList Candidates;
     Score StaticEval = 0;
@@ -75,7 +76,7 @@ IterationOutcome SearchIteration(Root& root, int iteration) {
         childNext = root.OpponentGains;
         childMover = root.EngineGains;
         childList = candidates;
-        const Score result = NodeByDepth[iteration](
+        const Score result = (*root.Nodes)[iteration](
             search, -InfiniteScore, Negate(AdjustBound(outcome.BestScore)), outcome.Position,
             Wrap16(-(root.StaticEval + root.EngineGains[cell])), childNext, childMover, childList);
         search.Model.Board[cell] = EmptyCell;
@@ -115,6 +116,9 @@ SearchResult RootSearch(std::span<const Stone, CellCount> board, const SearchLim
     Root root;
     std::copy(board.begin(), board.end(), root.Search.Model.Board);
     root.Search.Budget = limits.Time;
+    const SearchPath path = limits.Path.value_or(BestPath());
+    result.Path = PathAvailable(path) ? path : SearchPath::Base;
+    root.Nodes = &NodeChainOf(result.Path);
     root.StaticEval =
         BuildModel(root.Search.Model, root.EngineGains, root.OpponentGains, root.Candidates);
     root.RootScores = root.EngineGains;

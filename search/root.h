@@ -3,10 +3,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 
 #include "game/types.h"
 #include "search/depth.h"
+#include "search/search_path.h"
 #include "search/time_control.h"
 
 namespace tarn {
@@ -26,11 +28,15 @@ struct IterationReport {
 struct SearchLimits {
     TimeBudget Time;
     int LastIteration = MaxIterations - 1;
+    // The instruction set to search with; none: the best this processor has. A path the build or
+    // the processor lacks gives way to the base path.
+    std::optional<SearchPath> Path = std::nullopt;
 };
 
 struct SearchResult {
     CellIndex Move = NoCell;
-    int Iterations = 0;  // completed and reported iterations
+    SearchPath Path = SearchPath::Base;  // the path that searched
+    int Iterations = 0;                  // completed and reported iterations
     IterationReport PerIteration[MaxIterations] = {};
 };
 

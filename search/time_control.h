@@ -29,15 +29,10 @@ struct TimeBudget {
     int64_t TimeLeft = 0;       // milliseconds
     bool ClockEnabled = false;
 
-    bool OutOfTime() const {
-        if (!ClockEnabled) return false;
-        return tarn::OutOfTime(ClockNanoseconds() - TurnStartTime, TimeoutTurn, TimeLeft);
-    }
-
-    bool MayDeepen() const {
-        if (!ClockEnabled) return true;
-        return tarn::MayDeepen(ClockNanoseconds() - TurnStartTime, TimeoutTurn, TimeLeft);
-    }
+    // Compiled once, for the base path: the node chain of every path calls these, and an inline
+    // copy built for one path could be kept by the linker for all (game/path_namespace.h).
+    bool OutOfTime() const;
+    bool MayDeepen() const;
 };
 
 }  // namespace tarn

@@ -10,6 +10,21 @@ for file in build-windows/pbrain-tarn.exe build/pbrain-tarn README.md; do
 done
 command -v zip >/dev/null || { echo "zip is not installed (Debian package zip)" >&2; exit 1; }
 
+# A tournament machine has only Windows' own DLLs, and the engine must carry both search paths:
+# x86-64-v3 where the processor has AVX2, x86-64-v2 elsewhere.
+exe=build-windows/pbrain-tarn.exe
+imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
+echo "pbrain-tarn.exe imports:" $imports
+for dll in $imports; do
+    case ${dll,,} in
+    kernel32.dll | msvcrt.dll) ;;
+    *) echo "pbrain-tarn.exe needs $dll, which is not part of Windows" >&2; exit 1 ;;
+    esac
+done
+# The release program has no symbol table; only the x86-64-v3 path uses 32-byte registers.
+wide=$(x86_64-w64-mingw32-objdump -d "$exe" | grep -c '%ymm' || true)
+[ "$wide" -gt 0 ] || { echo "pbrain-tarn.exe has no x86-64-v3 search path" >&2; exit 1; }
+
 mkdir -p dist
 rm -f dist/pbrain-tarn.zip dist/tarn-linux-x86_64.tar.gz
 zip -j -X -q dist/pbrain-tarn.zip build-windows/pbrain-tarn.exe

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "search/root.h"
@@ -168,14 +170,24 @@ std::vector<OracleIteration> OracleRoot(TestBoard board, int last) {
     return iterations;
 }
 
-class OracleTest : public ::testing::TestWithParam<int> {};
+// Every instruction-set path of the search this processor can run, each against the oracle.
+std::vector<SearchPath> AvailablePaths() {
+    std::vector<SearchPath> paths;
+    for (SearchPath path : CompiledPaths())
+        if (PathAvailable(path)) paths.push_back(path);
+    return paths;
+}
+
+class OracleTest : public ::testing::TestWithParam<std::tuple<int, SearchPath>> {};
 
 TEST_P(OracleTest, NodeChainMatchesSimpleSearch) {
-    const int seed = GetParam();
+    const auto [seed, path] = GetParam();
     const TestBoard board = RandomGame(static_cast<unsigned>(seed), 4 + seed % 9 * 2);
     SearchLimits limits;
     limits.LastIteration = 2;
+    limits.Path = path;
     const SearchResult real = RootSearch(board, limits);
+    ASSERT_EQ(path, real.Path);
 
     const std::vector<OracleIteration> expected = OracleRoot(board, 2);
     ASSERT_EQ(static_cast<int>(expected.size()), real.Iterations) << "seed " << seed;
@@ -188,7 +200,15 @@ TEST_P(OracleTest, NodeChainMatchesSimpleSearch) {
     EXPECT_EQ(real.PerIteration[real.Iterations - 1].BestMove, real.Move);
 }
 
-INSTANTIATE_TEST_SUITE_P(Positions, OracleTest, ::testing::Range(1, 13));
+INSTANTIATE_TEST_SUITE_P(Positions, OracleTest,
+                         ::testing::Combine(::testing::Range(1, 13),
+                                            ::testing::ValuesIn(AvailablePaths())),
+                         [](const auto& info) {
+                             std::string name = std::to_string(std::get<0>(info.param)) + "_" +
+                                                std::string(PathName(std::get<1>(info.param)));
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace tarn::testing

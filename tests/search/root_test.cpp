@@ -126,6 +126,24 @@ TEST_F(RootSearchTest, SingleCandidateIsSearchedOnceAndPlayed) {
     EXPECT_EQ(1u, reports.size());
 }
 
+// Which instruction set searched is the caller's choice, the best available by default. That
+// every path searches the same tree is the oracle test's to show.
+TEST_F(RootSearchTest, SearchesOnTheRequestedPathOrTheBest) {
+    SearchLimits limits;
+    limits.LastIteration = 0;
+    const TestBoard board = RandomGame(10, 6);
+    EXPECT_EQ(BestPath(), Search(board, limits).Path);
+    EXPECT_TRUE(PathAvailable(BestPath()));
+    for (SearchPath path : CompiledPaths()) {
+        EXPECT_EQ(path, PathNamed(PathName(path)));
+        if (!PathAvailable(path)) continue;
+        EXPECT_LE(path, BestPath());
+        limits.Path = path;
+        EXPECT_EQ(path, Search(board, limits).Path);
+    }
+    EXPECT_EQ(std::nullopt, PathNamed("x86-64-v4"));
+}
+
 TEST_F(RootSearchTest, FullBoardHasNoMove) {
     EXPECT_EQ(NoCell, Search(FullWithoutFive()).Move);
     EXPECT_TRUE(reports.empty());

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tests the Windows build under wine, headless: the clock check, the standard-input handling of
 # CRLF and 0x1A, the end-to-end protocol tests against pbrain-tarn.exe, one self-play game
-# between two .exe engines, and the bench signature of tarn-bench.exe against the Linux build's.
+# between two .exe engines, and the bench signature of tarn-bench.exe on each instruction-set path
+# against the Linux build's.
 # Expects `make build windows` to have run (the Makefile's test-windows target does that);
 # TARN_LINUX_BUILD names another Linux build folder than build/.
 set -euo pipefail
@@ -68,22 +69,39 @@ fi
 echo "== self-play: one game at 300 ms per move, both sides pbrain-tarn.exe"
 python3 tools/selfplay.py --engine "$engine" --games 1 --turn-ms 300 --seed 7
 
-echo "== bench signature"
-if grep -q 'tarn-bench' bench/CMakeLists.txt; then
-    linux_signature=$("$linux_build"/tarn-bench | tail -n 1)
-    windows_signature=$("$wine" build-windows/tarn-bench.exe </dev/null | tr -d '\r' | tail -n 1)
-    echo "Linux:   $linux_signature"
-    echo "Windows: $windows_signature"
-    case "$linux_signature" in
-    "Signature: "[0-9]*) ;;
-    *) echo "FAIL: $linux_build/tarn-bench printed no signature line last" >&2; exit 1 ;;
-    esac
-    if [ "$linux_signature" != "$windows_signature" ]; then
-        echo "FAIL: the Windows bench signature differs from the Linux one" >&2
+echo "== bench signature, on each instruction-set path"
+linux_signature=$("$linux_build"/tarn-bench | tail -n 1)
+echo "Linux:   $linux_signature"
+case "$linux_signature" in
+"Signature: "[0-9]*) ;;
+*) echo "FAIL: $linux_build/tarn-bench printed no signature line last" >&2; exit 1 ;;
+esac
+# The default path is the best the processor has; each path must give the Linux signature. A
+# path this processor lacks must be refused with exit status 2, not crash.
+windows_paths=0
+for path in default x86-64-v2 x86-64-v3; do
+    arguments=()
+    [ "$path" = default ] || arguments=(--path "$path")
+    status=0
+    output=$("$wine" build-windows/tarn-bench.exe "${arguments[@]}" </dev/null 2>&1 | tr -d '\r') ||
+        status=$?
+    if [ "$status" = 2 ] && grep -q "this processor cannot run the path $path" <<<"$output"; then
+        echo "Windows, $path: refused, the processor lacks it"
+        continue
+    fi
+    used=$(grep '^Path: ' <<<"$output" || true)
+    windows_signature=$(tail -n 1 <<<"$output")
+    echo "Windows, $path: $windows_signature ($used)"
+    if [ "$status" != 0 ] || [ "$linux_signature" != "$windows_signature" ]; then
+        echo "FAIL: the Windows bench on $path differs from the Linux one (exit status $status)" >&2
         exit 1
     fi
-else
-    echo "skipped: bench/ has no tarn-bench target yet"
-fi
+    if [ "$path" != default ] && [ "$used" != "Path: $path" ]; then
+        echo "FAIL: asked for $path, the Windows bench searched on ${used:-no path}" >&2
+        exit 1
+    fi
+    windows_paths=$((windows_paths + 1))
+done
+[ "$windows_paths" -ge 2 ] || { echo "FAIL: no path of the Windows bench gave a signature" >&2; exit 1; }
 
 echo "== Windows build: all checks passed"

@@ -1,0 +1,15 @@
+#include "search/time_control.h"
+
+namespace tarn {
+
+bool TimeBudget::OutOfTime() const {
+    if (!ClockEnabled) return false;
+    return tarn::OutOfTime(ClockNanoseconds() - TurnStartTime, TimeoutTurn, TimeLeft);
+}
+
+bool TimeBudget::MayDeepen() const {
+    if (!ClockEnabled) return true;
+    return tarn::MayDeepen(ClockNanoseconds() - TurnStartTime, TimeoutTurn, TimeLeft);
+}
+
+}  // namespace tarn
