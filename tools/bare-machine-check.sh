@@ -67,6 +67,9 @@ chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb CI=true LANG=C.UTF-8 \
     bash -c 'cd /root/tarn && bash .ci/run' </dev/null || status=$?
 run_seconds=$(($(date +%s) - start))
 
+# What the run left in the clone: every path should be one that .gitignore names.
+echo "== files the run wrote in the clone (git status --ignored):"
+git -C "$root/root/tarn" status --short --ignored
 echo "== Debian $suite: .ci/run exited with status $status after ${run_seconds} s" \
     "(root made in ${setup_seconds} s); $(du -shx "$root" | cut -f1) in $root"
 exit "$status"
