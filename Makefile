@@ -51,7 +51,7 @@ FUZZ_SECONDS ?= 60
 fuzz:
 	bash tests/fuzz/run.sh $(FUZZ_SECONDS)
 
-WINDOWS = $(CONFIGURE) -B build-windows -DCMAKE_BUILD_TYPE=Release \
+WINDOWS = $(CONFIGURE) -B build-windows --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTARN_BUILD_TESTS=OFF
 MINGW := $(shell command -v x86_64-w64-mingw32-g++-win32 || command -v x86_64-w64-mingw32-g++)
 

@@ -23,5 +23,5 @@ elif ! command -v zip >/dev/null; then
 else
     [ -f build-windows/pbrain-tarn.exe ] || { echo "missing build-windows/pbrain-tarn.exe: run make dist" >&2; exit 1; }
     zip -j -X -q dist/pbrain-tarn.zip build-windows/pbrain-tarn.exe
-    unzip -l dist/pbrain-tarn.zip
+    zip -sf dist/pbrain-tarn.zip
 fi
