@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the CI script on a bare Debian system: makes a minimal Debian root (mmdebstrap, variant
-# minbase, from deb.debian.org) in a fresh folder, puts a clean clone of the repository's
+# minbase, from the Debian mirror this machine's apt uses, or MIRROR) in a fresh folder, puts a clean clone of the repository's
 # committed HEAD in it, and runs `bash .ci/run` there as root in a chroot, as CI runs it (CI=true,
 # no standard input, nothing installed beforehand). Proves that .ci/run installs everything it
 # needs, and shows what a newer Debian release changes.
@@ -16,7 +16,16 @@ set -euo pipefail
 suite=${1:?usage: $0 SUITE [FOLDER] [REPOSITORY]}
 root=${2:-/tmp/tarn-bare-$suite}
 repository=${3:-$(git -C "$(dirname "$0")" rev-parse --show-toplevel)}
-mirror=http://deb.debian.org/debian
+# The Debian archive and security archive URLs of this machine's apt sources (one-line or
+# deb822 form), unless MIRROR and SECURITY_MIRROR name others.
+apt_uris() {
+    { grep -hs '^URIs:' /etc/apt/sources.list.d/*.sources | cut -d' ' -f2-
+      grep -hs '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list; } |
+        tr ' ' '\n' | grep -E '^(https?|file)://' | sed 's|/$||'
+}
+mirror=${MIRROR:-$(apt_uris | grep -v -- '-security$' | head -n 1)}
+security_mirror=${SECURITY_MIRROR:-$(apt_uris | grep -- '-security$' | head -n 1)}
+[ -n "$mirror" ] || { echo "no Debian mirror in this machine's apt sources: set MIRROR" >&2; exit 1; }
 log=$root.log
 
 [ "$(id -u)" = 0 ] || { echo "needs root (chroot and mounts)" >&2; exit 1; }
@@ -37,13 +46,12 @@ cleanup() {
 trap cleanup EXIT
 
 exec > >(tee "$log") 2>&1
-echo "== $(date -u '+%F %T') UTC: Debian $suite root in $root, repository $repository ($(git -C "$repository" rev-parse --short HEAD))"
+echo "== $(date -u '+%F %T') UTC: Debian $suite root in $root from $mirror, repository $repository ($(git -C "$repository" rev-parse --short HEAD))"
 
 start=$(date +%s)
-mmdebstrap --variant=minbase "$suite" "$root" \
-    "deb $mirror $suite main" \
-    "deb $mirror $suite-updates main" \
-    "deb $mirror-security $suite-security main"
+sources=("deb $mirror $suite main" "deb $mirror $suite-updates main")
+[ -z "$security_mirror" ] || sources+=("deb $security_mirror $suite-security main")
+mmdebstrap --variant=minbase "$suite" "$root" "${sources[@]}"
 setup_seconds=$(($(date +%s) - start))
 echo "== root made in ${setup_seconds} s: $(du -shx "$root" | cut -f1), $(chroot "$root" dpkg-query -f '.\n' -W | wc -l) packages"
 
