@@ -23,8 +23,8 @@ apt_uris() {
       grep -hs '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list; } |
         tr ' ' '\n' | grep -E '^(https?|file)://' | sed 's|/$||'
 }
-mirror=${MIRROR:-$(apt_uris | grep -v -- '-security$' | head -n 1)}
-security_mirror=${SECURITY_MIRROR:-$(apt_uris | grep -- '-security$' | head -n 1)}
+mirror=${MIRROR:-$(apt_uris | grep -v -- '-security$' | head -n 1 || true)}
+security_mirror=${SECURITY_MIRROR:-$(apt_uris | grep -- '-security$' | head -n 1 || true)}
 [ -n "$mirror" ] || { echo "no Debian mirror in this machine's apt sources: set MIRROR" >&2; exit 1; }
 log=$root.log
 
