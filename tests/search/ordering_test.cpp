@@ -41,7 +41,8 @@ TEST(FirstChildTest, HighestGainAndEarliestOnTies) {
 }
 
 // Orders the list as a node does: first child in front, the rest by gain.
-std::vector<int> Ordered(CandidateList list, const CellScores& gains) {
+std::vector<int> Ordered(const CandidateList& original, const CellScores& gains) {
+    CandidateList list = original;
     ListKeys keys;
     const int first = FirstChild(list, gains, keys);
     ChildOrder(list, first, keys);
