@@ -57,6 +57,14 @@ echo "== root made in ${setup_seconds} s: $(du -shx "$root" | cut -f1), $(chroot
 
 git clone --quiet --no-hardlinks "$repository" "$root/root/tarn"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# The host's own extra certificate authorities (for example a sandbox's egress proxy, which
+# re-signs https traffic such as npm's) come along like its name servers: a machine of this
+# network has them, a fresh Debian root does not. Node reads them through NODE_EXTRA_CA_CERTS.
+extra_ca=()
+if compgen -G '/usr/local/share/ca-certificates/*.crt' >/dev/null; then
+    cat /usr/local/share/ca-certificates/*.crt > "$root/etc/host-extra-ca.pem"
+    extra_ca=(NODE_EXTRA_CA_CERTS=/etc/host-extra-ca.pem)
+fi
 for mount in proc sys dev dev/pts dev/shm; do
     case $mount in
     proc) mount -t proc proc "$root/proc" ;;
@@ -70,7 +78,7 @@ done
 
 start=$(date +%s)
 status=0
-chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb CI=true LANG=C.UTF-8 \
+chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb CI=true LANG=C.UTF-8 "${extra_ca[@]}" \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     bash -c 'cd /root/tarn && bash .ci/run' </dev/null || status=$?
 run_seconds=$(($(date +%s) - start))
