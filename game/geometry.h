@@ -117,6 +117,50 @@ constexpr std::array<NeighbourRecord, CellCount> MakeNeighbourList() {
 
 }  // namespace detail
 
+// The window states are kept line by line (see LineSlots). Each line of a direction gets one slot
+// per window start from four cells before its first cell to its last cell, so that the five
+// windows through any of its cells, by rising start, take five adjacent slots. The slots of
+// starts that would reach off the board belong to no window: they are dead.
+struct LineSlotLayout {
+    // For every cell and direction, the slot of the window that ends at the cell; the cell's other
+    // windows of that direction follow it.
+    std::array<std::array<uint16_t, DirectionCount>, CellCount> CellSlots;
+    // For every window, its slot.
+    std::array<uint16_t, WindowCount> WindowSlots;
+    int SlotCount;
+};
+
+// A step along each direction as a difference of cell numbers.
+constexpr int DirectionStride(int direction) {
+    return DirectionSteps[direction].Dy * BoardSize + DirectionSteps[direction].Dx;
+}
+
+namespace detail {
+
+constexpr LineSlotLayout MakeLineSlots(const std::array<WindowCellList, WindowCount>& windowCells) {
+    LineSlotLayout layout{};
+    auto onBoard = [](int x, int y) { return x >= 0 && y >= 0 && x < BoardSize && y < BoardSize; };
+    int next = 0;
+    for (int direction = 0; direction < DirectionCount; ++direction) {
+        const LineStep step = DirectionSteps[direction];
+        for (int cell = 0; cell < CellCount; ++cell) {
+            const int x = ColumnOf(cell), y = RowOf(cell);
+            if (onBoard(x - step.Dx, y - step.Dy)) continue;  // not the first cell of its line
+            int length = 0;
+            for (int cx = x, cy = y; onBoard(cx, cy); cx += step.Dx, cy += step.Dy, ++length)
+                layout.CellSlots[CellAt(cx, cy)][direction] = static_cast<uint16_t>(next + length);
+            next += length + 4;
+        }
+    }
+    for (int w = 0; w < WindowCount; ++w)
+        layout.WindowSlots[w] =
+            static_cast<uint16_t>(layout.CellSlots[windowCells[w][0]][DirectionOfWindow(w)] + 4);
+    layout.SlotCount = next;
+    return layout;
+}
+
+}  // namespace detail
+
 // WindowCells[w][k]: the k-th cell of window w.
 inline constexpr std::array<WindowCellList, WindowCount> WindowCells = detail::MakeWindowCells();
 // CellWindows[c]: the windows through cell c, in increasing window number (3 to 20 of them).
@@ -124,5 +168,9 @@ inline constexpr std::array<CellWindowList, CellCount> CellWindows =
     detail::MakeCellWindows(WindowCells);
 // NeighbourList[c]: the cells within two columns and two rows of c (8 to 24 of them).
 inline constexpr std::array<NeighbourRecord, CellCount> NeighbourList = detail::MakeNeighbourList();
+// LineSlots.CellSlots[c][d]: the first of the five slots of cell c's windows in direction d;
+// LineSlots.WindowSlots[w]: the slot of window w.
+inline constexpr LineSlotLayout LineSlots = detail::MakeLineSlots(WindowCells);
+inline constexpr int LineSlotCount = LineSlots.SlotCount;
 
 }  // namespace tarn

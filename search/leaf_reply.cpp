@@ -14,25 +14,6 @@ namespace {
 
 constexpr int RelationSpan = 2 * BoardSize - 1;  // column or row differences -19 to 19
 
-// For each cell, its windows by slot: slot 5 * direction + j holds the window of that direction
-// that covers the offsets j - 4 to j from the cell (j = 4 - the cell's index within the window).
-// Slots without a window (near the edges) hold the spare window, which is always empty, so the
-// leaf reply's loop has a fixed length.
-constexpr std::array<std::array<uint16_t, 5 * DirectionCount>, CellCount> MakeWindowsBySlot() {
-    std::array<std::array<uint16_t, 5 * DirectionCount>, CellCount> bySlot{};
-    for (int cell = 0; cell < CellCount; ++cell) {
-        bySlot[cell].fill(SpareWindow);
-        for (int i = 0; i < CellWindows[cell].Count; ++i) {
-            const int w = CellWindows[cell].Windows[i];
-            const int direction = DirectionOfWindow(w);
-            int index = 0;
-            while (WindowCells[w][index] != cell) ++index;
-            bySlot[cell][5 * direction + 4 - index] = static_cast<uint16_t>(w);
-        }
-    }
-    return bySlot;
-}
-
 // The line relation of two cells, indexed by their column and row differences: the answer at
 // offset k (1 to 4 steps, either way) along a direction from the reply lies in the reply's
 // windows j = max(0, k) to min(4, k + 4) of that direction. Each entry holds the two indices of
@@ -65,7 +46,6 @@ constexpr std::array<int16_t, CellCount> MakeFoldedCoordinates() {
     return folded;
 }
 
-constexpr auto WindowsBySlot = MakeWindowsBySlot();
 constexpr auto Relations = MakeRelations();
 constexpr auto FoldedCoordinates = MakeFoldedCoordinates();
 constexpr int RelationCentre = (BoardSize - 1) * RelationSpan + BoardSize - 1;
@@ -87,25 +67,30 @@ Score LeafReply(SearchState& search, Score beta, int pos, Score base, const Cell
     ++search.NodeCount;
     const CellIndex cell = candidates.Cells[pos];
 
-    // The change of the opponent's contribution of each window through the reply, by slot, and
-    // its running sums by direction (with a leading 0), from which the change of the opponent's
-    // gain at any cell is one difference. A window whose three engine stones the reply makes
-    // four needs its empty cell blocked.
+    // The change of the opponent's contribution of each window through the reply, by direction
+    // and start (slot 5 * direction + j: the window ending j cells after the reply), and its
+    // running sums by direction (with a leading 0), from which the change of the opponent's gain
+    // at any cell is one difference. A window whose three engine stones the reply makes four
+    // needs its empty cell blocked.
+    uint64_t groups[DirectionCount];
+    for (int d = 0; d < DirectionCount; ++d)
+        groups[d] = LoadGroup(model.WindowStates + LineSlots.CellSlots[cell][d]) +
+                    WindowStep<Side::Engine> * GroupOnes;
     Score windowDelta[5 * DirectionCount];
     bool makesFour = false;
-#pragma GCC unroll 20
-    for (int slot = 0; slot < 5 * DirectionCount; ++slot) {
-        const int before = model.WindowStates[WindowsBySlot[cell][slot]];
-        windowDelta[slot] = EngineStoneDelta.Other[before + WindowStep<Side::Engine>];
-        makesFour |= before == 3 * WindowStep<Side::Engine>;
+#pragma GCC unroll 4
+    for (int d = 0; d < DirectionCount; ++d) {
+#pragma GCC unroll 5
+        for (int j = 0; j < CellsPerWindow; ++j)
+            windowDelta[5 * d + j] = EngineStoneDelta.Other[(groups[d] >> (8 * j)) & 0xFF];
+        makesFour |= GroupHolds(groups[d], FourState<Side::Engine>);
     }
     FourCell four = NoFour;
     if (makesFour) [[unlikely]] {
-        const CellWindowList& windows = CellWindows[cell];
-        for (int i = 0; i < windows.Count; ++i)
-            if (model.WindowStates[windows.Windows[i]] == 3 * WindowStep<Side::Engine>)
-                for (CellIndex c : WindowCells[windows.Windows[i]])
-                    if (model.Board[c] == EmptyCell) four = CollectFour(four, c);
+        four = FoursInGroup<Side::Engine, 0>(model, cell, groups[0], four);
+        four = FoursInGroup<Side::Engine, 1>(model, cell, groups[1], four);
+        four = FoursInGroup<Side::Engine, 2>(model, cell, groups[2], four);
+        four = FoursInGroup<Side::Engine, 3>(model, cell, groups[3], four);
     }
     Score runningSum[6 * DirectionCount];
     for (int direction = 0; direction < DirectionCount; ++direction) {

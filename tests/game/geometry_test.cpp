@@ -140,6 +140,32 @@ TEST(Geometry, CellWindowsListEveryWindowOfTheCellInOrder) {
     EXPECT_EQ(total, 5760);
 }
 
+// A cell's five slots in a direction hold, in order, the windows from the one ending at the cell to
+// the one starting there; a start whose window would leave the board has a dead slot that is no
+// window's.
+TEST(Geometry, LineSlotsHoldACellsWindowsSideBySide) {
+    std::set<int> windowSlots(LineSlots.WindowSlots.begin(), LineSlots.WindowSlots.end());
+    ASSERT_EQ(windowSlots.size(), static_cast<size_t>(WindowCount));
+    EXPECT_LT(*windowSlots.rbegin(), LineSlotCount);
+    for (int cell = 0; cell < CellCount; ++cell)
+        for (int d = 0; d < DirectionCount; ++d) {
+            const LineStep step = DirectionSteps[d];
+            for (int j = 0; j < 5; ++j) {
+                const int slot = LineSlots.CellSlots[cell][d] + j;
+                const int x = ColumnOf(cell) + (j - 4) * step.Dx,
+                          y = RowOf(cell) + (j - 4) * step.Dy;
+                if (!testing::OnBoard(x, y) ||
+                    !testing::OnBoard(x + 4 * step.Dx, y + 4 * step.Dy)) {
+                    EXPECT_EQ(windowSlots.count(slot), 0u) << "cell " << cell << " slot " << j;
+                    continue;
+                }
+                int w = WindowBlockStart[d];
+                while (WindowCells[w][0] != CellAt(x, y)) ++w;
+                EXPECT_EQ(LineSlots.WindowSlots[w], slot) << "cell " << cell << " slot " << j;
+            }
+        }
+}
+
 TEST(Geometry, NeighbourListOrderAtTheCorners) {
     EXPECT_EQ(NeighboursOf({0, 0}),
               Cells({{0, 1}, {0, 2}, {1, 0}, {1, 1}, {1, 2}, {2, 0}, {2, 1}, {2, 2}}));

@@ -72,7 +72,7 @@ void ExpectModelMatchesOracle(testing::TestBoard boardCopy) {
         int state = 0;
         for (CellIndex c : WindowCells[w])
             state += board[c] == EngineStone ? 6 : board[c] == OpponentStone ? 1 : 0;
-        ASSERT_EQ(model.WindowStates[w], state) << "window " << w;
+        ASSERT_EQ(model.WindowStates[LineSlots.WindowSlots[w]], state) << "window " << w;
     }
 }
 

@@ -129,9 +129,10 @@ private:
         const Score base = toMove == Side::Engine ? eval : Wrap16(-eval);
         EXPECT_EQ(frame.Base, base);
         for (int w = 0; w < WindowCount; ++w)
-            if (states[w] != rebuilt.WindowStates[w]) {
-                ADD_FAILURE() << "window " << w << " state " << int{states[w]} << ", rebuilt "
-                              << int{rebuilt.WindowStates[w]};
+            if (const int slot = LineSlots.WindowSlots[w];
+                states[slot] != rebuilt.WindowStates[slot]) {
+                ADD_FAILURE() << "window " << w << " state " << int{states[slot]} << ", rebuilt "
+                              << int{rebuilt.WindowStates[slot]};
                 break;
             }
         for (int c = 0; c < CellCount; ++c)
