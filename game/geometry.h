@@ -1,7 +1,7 @@
 // The fixed geometry of the 20 by 20 board: the 1152 five-cell windows, the windows through
-// every cell and the 5 by 5 neighbourhood of every cell. The tables are computed at compile
-// time. Their order is part of the engine's behaviour: the search visits windows and appends
-// candidate cells in table order, and ties between equal moves are decided by it.
+// every cell and the places of the windows' states, line by line. The tables are computed at
+// compile time. The window numbering is part of the engine's behaviour: where several windows
+// qualify, the root takes the last in window order.
 #pragma once
 
 #include <array>
@@ -14,20 +14,12 @@ namespace tarn {
 inline constexpr int WindowCount = 1152;
 inline constexpr int CellsPerWindow = 5;
 inline constexpr int MaxWindowsPerCell = 20;
-inline constexpr int MaxNeighbours = 24;
 
 using WindowCellList = std::array<CellIndex, CellsPerWindow>;
 
 // The windows that contain one cell, in increasing window number.
 struct CellWindowList {
     uint16_t Windows[MaxWindowsPerCell];
-    uint8_t Count;
-};
-
-// The other cells of the 5 by 5 square centred on a cell, clipped to the board, ordered by
-// column offset and then row offset (not by increasing cell number).
-struct NeighbourRecord {
-    CellIndex Cells[MaxNeighbours];
     uint8_t Count;
 };
 
@@ -99,22 +91,6 @@ constexpr std::array<CellWindowList, CellCount> MakeCellWindows(
     return lists;
 }
 
-constexpr std::array<NeighbourRecord, CellCount> MakeNeighbourList() {
-    std::array<NeighbourRecord, CellCount> records{};
-    for (int cell = 0; cell < CellCount; ++cell) {
-        const int x = ColumnOf(cell), y = RowOf(cell);
-        NeighbourRecord& record = records[cell];
-        for (int dx = -2; dx <= 2; ++dx)
-            for (int dy = -2; dy <= 2; ++dy) {
-                const int nx = x + dx, ny = y + dy;
-                if ((dx == 0 && dy == 0) || nx < 0 || ny < 0 || nx >= BoardSize || ny >= BoardSize)
-                    continue;
-                record.Cells[record.Count++] = CellAt(nx, ny);
-            }
-    }
-    return records;
-}
-
 }  // namespace detail
 
 // The window states are kept line by line (see LineSlots). Each line of a direction gets one slot
@@ -166,8 +142,6 @@ inline constexpr std::array<WindowCellList, WindowCount> WindowCells = detail::M
 // CellWindows[c]: the windows through cell c, in increasing window number (3 to 20 of them).
 inline constexpr std::array<CellWindowList, CellCount> CellWindows =
     detail::MakeCellWindows(WindowCells);
-// NeighbourList[c]: the cells within two columns and two rows of c (8 to 24 of them).
-inline constexpr std::array<NeighbourRecord, CellCount> NeighbourList = detail::MakeNeighbourList();
 // LineSlots.CellSlots[c][d]: the first of the five slots of cell c's windows in direction d;
 // LineSlots.WindowSlots[w]: the slot of window w.
 inline constexpr LineSlotLayout LineSlots = detail::MakeLineSlots(WindowCells);

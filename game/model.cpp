@@ -51,16 +51,17 @@ Score BuildModel(ModelState& model, CellScores& engineGains, CellScores& opponen
         }
     }
 
-    std::fill(neighbourCount, neighbourCount + CellCount, uint8_t{0});
-    neighbourCount[NeighbourSink] = NeighbourSinkCount;
+    std::fill(std::begin(model.NeighbourCount), std::end(model.NeighbourCount), OffBoardCount);
+    for (int cell = 0; cell < CellCount; ++cell) neighbourCount[NeighbourIndexOf(cell)] = 0;
     for (int cell = 0; cell < CellCount; ++cell) {
         if (board[cell] == EmptyCell) continue;
-        const NeighbourRecord& neighbours = NeighbourList[cell];
-        for (int i = 0; i < neighbours.Count; ++i) neighbourCount[neighbours.Cells[i]] += 1;
+        for (int dx = -2; dx <= 2; ++dx)
+            for (int dy = -2; dy <= 2; ++dy)
+                neighbourCount[NeighbourIndex(ColumnOf(cell) + dx, RowOf(cell) + dy)] += 1;
     }
 
     for (int cell = 0; cell < CellCount; ++cell)
-        if (board[cell] == EmptyCell && neighbourCount[cell] > 0)
+        if (board[cell] == EmptyCell && neighbourCount[NeighbourIndexOf(cell)] > 0)
             candidates.Cells[candidates.Count++] = static_cast<CellIndex>(cell);
 
     return Wrap16(staticEval);

@@ -169,6 +169,9 @@ inline constexpr const StoneDelta& DeltaOf =
 template <Side S>
 inline constexpr DeltaPairTable DeltaPairsOf = detail::MakeDeltaPairs(DeltaOf<S>);
 
+inline constexpr int NeighbourColumnHeight = BoardSize + 4;
+inline constexpr int NeighbourColumns = BoardSize + 4;
+
 // A cell's five windows of one direction are read and written as one 8-byte group: the state of
 // the window ending at the cell in the lowest byte, the three bytes past the fifth written back
 // as they were read.
@@ -182,34 +185,32 @@ struct alignas(64) ModelState {
     // The states of the windows line by line (LineSlots), with room for the last group's spare
     // bytes. Every slot, dead or not, counts the stones on its cells that are on the board.
     alignas(64) WindowState WindowStates[LineSlotCount + GroupBytes - CellsPerWindow];
-    // For every cell, the number of occupied cells (trial stones included) in its neighbourhood.
-    // One more entry past the last cell is a sink that fixed-length loops may count into; it
-    // holds a count far from 0, so it never looks like a cell newly brought within reach.
-    alignas(64) uint8_t NeighbourCount[CellCount + 1];
+    // For every cell, the number of occupied cells (trial stones included) in its 5 by 5 square,
+    // the cell itself included, kept column by column (NeighbourIndex). An empty cell with a
+    // count of 0 is out of reach of every stone, and an occupied cell always counts itself.
+    alignas(64) uint8_t NeighbourCount[NeighbourColumns * NeighbourColumnHeight + GroupBytes];
     alignas(64) Stone Board[CellCount];
 };
 
-inline constexpr int NeighbourSink = CellCount;
-inline constexpr uint8_t NeighbourSinkCount = 128;
+// The neighbour counts of a cell's square are read and written as five 8-byte groups, one for
+// each column of the square. Every column has two spare rows above and below the board, and
+// there are two spare columns on either side: spare entries hold OffBoardCount plus the stones
+// near them, so that they never look like a cell newly brought within reach.
+inline constexpr uint8_t OffBoardCount = 128;
 
-namespace detail {
-
-template <typename Entry, size_t Length, typename Source>
-constexpr std::array<std::array<Entry, Length>, CellCount> Padded(const Source& lists, auto entry,
-                                                                  int padding) {
-    std::array<std::array<Entry, Length>, CellCount> padded{};
-    for (int cell = 0; cell < CellCount; ++cell)
-        for (size_t i = 0; i < Length; ++i)
-            padded[cell][i] = static_cast<Entry>(
-                static_cast<int>(i) < lists[cell].Count ? entry(lists[cell], i) : padding);
-    return padded;
+// The index of the count of column x, row y (either may lie up to two cells off the board).
+constexpr int NeighbourIndex(int x, int y) {
+    return (x + 2) * NeighbourColumnHeight + y + 2;
 }
 
-}  // namespace detail
+constexpr int NeighbourIndexOf(int cell) {
+    return NeighbourIndex(ColumnOf(cell), RowOf(cell));
+}
 
-// A cell's neighbours padded to the largest number with the sink.
-inline constexpr auto NeighboursOrSink = detail::Padded<CellIndex, MaxNeighbours>(
-    NeighbourList, [](const NeighbourRecord& l, size_t i) { return l.Cells[i]; }, NeighbourSink);
+// Where the five groups of a cell's square start: the count of its top left corner.
+constexpr int SquareCorner(int cell) {
+    return NeighbourIndex(ColumnOf(cell) - 2, RowOf(cell) - 2);
+}
 
 // Derives the whole model from the model's board: sets the window states and neighbour counts,
 // fills both gain arrays and the candidate list (in increasing cell order) and returns the static
@@ -329,24 +330,58 @@ inline void UnplaceStone(ModelState& model, CellIndex cell) {
     }
 }
 
+// The bytes of a group's five that are 0, as their top bits.
+constexpr uint64_t ZeroBytes(uint64_t group) {
+    constexpr uint64_t low7 = 0x7F * GroupOnes;
+    return ~(((group & low7) + low7) | group | low7) & (GroupOnes << 7);
+}
+
+// Calls found(cell) for every empty cell of a cell's square that no stone reaches, in
+// neighbourhood order (column by column, each from the top), until it returns true; returns
+// whether it did. `corner` points at the count of the square's top left cell.
+template <typename Found>
+inline bool FindUnreached(const uint8_t* corner, int cell, Found&& found) {
+#pragma GCC unroll 5
+    for (int dx = -2; dx <= 2; ++dx) {
+        uint64_t unreached = ZeroBytes(LoadGroup(corner + (dx + 2) * NeighbourColumnHeight));
+        while (unreached != 0) {
+            const int dy = __builtin_ctzll(unreached) / 8 - 2;
+            if (found(static_cast<CellIndex>(cell + dx + dy * BoardSize))) return true;
+            unreached &= unreached - 1;
+        }
+    }
+    return false;
+}
+
 // Removes the cell at `position` from the list (the last entry takes its place), raises the
-// neighbour counts around it and appends, in neighbourhood order, the empty cells it brings
+// neighbour counts of its square and appends, in neighbourhood order, the empty cells it brings
 // within reach for the first time.
 inline void RemoveAndExpand(ModelState& model, CandidateList& candidates, int position) {
     const CellIndex cell = candidates.Cells[position];
     int count = candidates.Count - 1;
     candidates.Cells[position] = candidates.Cells[count];
-#pragma GCC unroll 24
-    for (CellIndex n : NeighboursOrSink[cell])
-        if (model.NeighbourCount[n]++ == 0 && model.Board[n] == EmptyCell)
-            candidates.Cells[count++] = n;
+    uint8_t* corner = model.NeighbourCount + SquareCorner(cell);
+    FindUnreached(corner, cell, [&](CellIndex n) {
+        candidates.Cells[count++] = n;
+        return false;
+    });
+#pragma GCC unroll 5
+    for (int column = 0; column < 5; ++column) {
+        uint8_t* counts = corner + column * NeighbourColumnHeight;
+        StoreGroup(counts, LoadGroup(counts) + GroupOnes);
+    }
     candidates.Count = static_cast<uint16_t>(count);
 }
 
-// Lowers the neighbour counts around a cell again. The list is not repaired: its owner drops it.
+// Lowers the neighbour counts of a cell's square again. The list is not repaired: its owner drops
+// it.
 inline void ReleaseNeighbours(ModelState& model, CellIndex cell) {
-#pragma GCC unroll 24
-    for (CellIndex n : NeighboursOrSink[cell]) model.NeighbourCount[n] -= 1;
+    uint8_t* corner = model.NeighbourCount + SquareCorner(cell);
+#pragma GCC unroll 5
+    for (int column = 0; column < 5; ++column) {
+        uint8_t* counts = corner + column * NeighbourColumnHeight;
+        StoreGroup(counts, LoadGroup(counts) - GroupOnes);
+    }
 }
 
 }  // namespace TARN_PATH_NAMESPACE

@@ -123,15 +123,12 @@ Score LeafReply(SearchState& search, Score beta, int pos, Score base, const Cell
         if (value >= beta) return ClampLeafValue(value);
         if (value > best) best = value;
     }
-    const NeighbourRecord& neighbours = NeighbourList[cell];
-    for (int i = 0; i < neighbours.Count; ++i) {
-        const CellIndex n = neighbours.Cells[i];
-        if (model.NeighbourCount[n] != 0 || model.Board[n] != EmptyCell) continue;
+    FindUnreached(model.NeighbourCount + SquareCorner(cell), cell, [&](CellIndex n) {
         ++search.NodeCount;
         const Score value = answerValue(n);
-        if (value >= beta) return ClampLeafValue(value);
         if (value > best) best = value;
-    }
+        return value >= beta;
+    });
     return ClampLeafValue(best);
 }
 

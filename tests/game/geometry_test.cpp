@@ -18,11 +18,6 @@ std::vector<int> WindowsOf(Point p) {
     return std::vector<int>(list.Windows, list.Windows + list.Count);
 }
 
-std::vector<CellIndex> NeighboursOf(Point p) {
-    const NeighbourRecord& record = NeighbourList[At(p)];
-    return std::vector<CellIndex>(record.Cells, record.Cells + record.Count);
-}
-
 std::vector<CellIndex> Cells(std::initializer_list<Point> points) {
     std::vector<CellIndex> cells;
     for (Point p : points) cells.push_back(At(p));
@@ -164,57 +159,6 @@ TEST(Geometry, LineSlotsHoldACellsWindowsSideBySide) {
                 EXPECT_EQ(LineSlots.WindowSlots[w], slot) << "cell " << cell << " slot " << j;
             }
         }
-}
-
-TEST(Geometry, NeighbourListOrderAtTheCorners) {
-    EXPECT_EQ(NeighboursOf({0, 0}),
-              Cells({{0, 1}, {0, 2}, {1, 0}, {1, 1}, {1, 2}, {2, 0}, {2, 1}, {2, 2}}));
-    EXPECT_EQ(
-        NeighboursOf({19, 19}),
-        Cells({{17, 17}, {17, 18}, {17, 19}, {18, 17}, {18, 18}, {18, 19}, {19, 17}, {19, 18}}));
-    EXPECT_EQ(
-        NeighboursOf({10, 10}),
-        Cells({{8, 8},   {8, 9},   {8, 10},  {8, 11}, {8, 12},  {9, 8},   {9, 9},   {9, 10},
-               {9, 11},  {9, 12},  {10, 8},  {10, 9}, {10, 11}, {10, 12}, {11, 8},  {11, 9},
-               {11, 10}, {11, 11}, {11, 12}, {12, 8}, {12, 9},  {12, 10}, {12, 11}, {12, 12}}));
-}
-
-// How many of the five rows (or columns) of a cell's square lie on the board.
-int SpanOnBoard(int coordinate) {
-    const int fromEdge = std::min(coordinate, BoardSize - 1 - coordinate);
-    return fromEdge >= 2 ? 5 : fromEdge == 1 ? 4 : 3;
-}
-
-TEST(Geometry, NeighbourCountsByRegion) {
-    EXPECT_EQ(NeighbourList[At({10, 10})].Count, 24);
-    EXPECT_EQ(NeighbourList[At({1, 10})].Count, 19);
-    EXPECT_EQ(NeighbourList[At({10, 18})].Count, 19);
-    EXPECT_EQ(NeighbourList[At({0, 10})].Count, 14);
-    EXPECT_EQ(NeighbourList[At({10, 19})].Count, 14);
-    for (Point p : {Point{1, 1}, Point{18, 1}, Point{1, 18}, Point{18, 18}})
-        EXPECT_EQ(NeighbourList[At(p)].Count, 15);
-    for (Point p : {Point{1, 0}, Point{0, 1}, Point{18, 0}, Point{19, 1}, Point{0, 18},
-                    Point{1, 19}, Point{18, 19}, Point{19, 18}})
-        EXPECT_EQ(NeighbourList[At(p)].Count, 11);
-    for (Point p : {Point{0, 0}, Point{19, 0}, Point{0, 19}, Point{19, 19}})
-        EXPECT_EQ(NeighbourList[At(p)].Count, 8);
-
-    for (int cell = 0; cell < CellCount; ++cell) {
-        const int x = ColumnOf(cell), y = RowOf(cell);
-        const NeighbourRecord& record = NeighbourList[cell];
-        ASSERT_EQ(record.Count, SpanOnBoard(x) * SpanOnBoard(y) - 1) << "cell " << cell;
-        for (int i = 0; i < record.Count; ++i) {
-            const int nx = ColumnOf(record.Cells[i]), ny = RowOf(record.Cells[i]);
-            EXPECT_LE(std::max(std::abs(nx - x), std::abs(ny - y)), 2) << "cell " << cell;
-            EXPECT_NE(record.Cells[i], cell);
-            if (i > 0) {
-                // Column offset first, then row offset.
-                const int px = ColumnOf(record.Cells[i - 1]), py = RowOf(record.Cells[i - 1]);
-                EXPECT_TRUE(px < nx || (px == nx && py < ny)) << "cell " << cell << " slot " << i;
-            }
-        }
-        for (int i = record.Count; i < MaxNeighbours; ++i) EXPECT_EQ(record.Cells[i], 0);
-    }
 }
 
 }  // namespace

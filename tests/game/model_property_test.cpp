@@ -136,9 +136,9 @@ private:
                 break;
             }
         for (int c = 0; c < CellCount; ++c)
-            if (counts[c] != rebuilt.NeighbourCount[c]) {
-                ADD_FAILURE() << "cell " << c << " neighbour count " << int{counts[c]}
-                              << ", rebuilt " << int{rebuilt.NeighbourCount[c]};
+            if (const int i = NeighbourIndexOf(c); counts[i] != rebuilt.NeighbourCount[i]) {
+                ADD_FAILURE() << "cell " << c << " neighbour count " << int{counts[i]}
+                              << ", rebuilt " << int{rebuilt.NeighbourCount[i]};
                 break;
             }
 
@@ -149,7 +149,7 @@ private:
             ++listed[c];
         }
         for (int c = 0; c < CellCount; ++c) {
-            const bool candidate = model_.Board[c] == EmptyCell && counts[c] > 0;
+            const bool candidate = model_.Board[c] == EmptyCell && counts[NeighbourIndexOf(c)] > 0;
             if (listed[c] != (candidate ? 1 : 0)) {
                 ADD_FAILURE() << "cell " << c << " is listed " << listed[c] << " times";
                 break;
