@@ -361,14 +361,20 @@ inline void RemoveAndExpand(ModelState& model, CandidateList& candidates, int po
     int count = candidates.Count - 1;
     candidates.Cells[position] = candidates.Cells[count];
     uint8_t* corner = model.NeighbourCount + SquareCorner(cell);
-    FindUnreached(corner, cell, [&](CellIndex n) {
-        candidates.Cells[count++] = n;
-        return false;
-    });
+    // Every cell of the square is written at the list's end, and the end moves past it only if
+    // it is newly reached: no branch on how many are.
 #pragma GCC unroll 5
     for (int column = 0; column < 5; ++column) {
         uint8_t* counts = corner + column * NeighbourColumnHeight;
-        StoreGroup(counts, LoadGroup(counts) + GroupOnes);
+        const uint64_t before = LoadGroup(counts);
+        const uint64_t unreached = ZeroBytes(before);
+        StoreGroup(counts, before + GroupOnes);
+#pragma GCC unroll 5
+        for (int row = 0; row < 5; ++row) {
+            candidates.Cells[count] =
+                static_cast<CellIndex>(cell + (column - 2) + (row - 2) * BoardSize);
+            count += static_cast<int>((unreached >> (8 * row + 7)) & 1);
+        }
     }
     candidates.Count = static_cast<uint16_t>(count);
 }
