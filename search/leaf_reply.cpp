@@ -176,19 +176,23 @@ Score LeafReply(SearchState& search, Score beta, int pos, Score base, const Cell
     // followed by the cells the reply brings within reach for the first time. The scan stops at
     // the first answer worth beta or more.
     int best = -InfiniteScore;
-    const int last = candidates.Count - 1;
-    for (int i = 0; i < last; ++i) {
+    auto scan = [&](CellIndex answer) {
         ++search.NodeCount;
-        const Score value = answerValue(candidates.Cells[i == pos ? last : i]);
-        if (value >= beta) return ClampLeafValue(value);
-        if (value > best) best = value;
-    }
-    FindUnreached(model.NeighbourCount + SquareCorner(cell), cell, [&](CellIndex n) {
-        ++search.NodeCount;
-        const Score value = answerValue(n);
+        const Score value = answerValue(answer);
         if (value > best) best = value;
         return value >= beta;
-    });
+    };
+    // Entries `from` to `to` - 1 of the list; true at the first answer worth beta or more.
+    auto scanList = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            if (scan(candidates.Cells[i])) return true;
+        return false;
+    };
+    const int last = candidates.Count - 1;
+    const bool cut =
+        pos < last ? scanList(0, pos) || scan(candidates.Cells[last]) || scanList(pos + 1, last)
+                   : scanList(0, last);
+    if (!cut) FindUnreached(model.NeighbourCount + SquareCorner(cell), cell, scan);
     return ClampLeafValue(best);
 }
 
