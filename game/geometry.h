@@ -1,5 +1,5 @@
-// The fixed geometry of the 20 by 20 board: the 1152 five-cell windows, the windows through
-// every cell and the places of the windows' states, line by line. The tables are computed at
+// The fixed geometry of the 20 by 20 board: the 1152 five-cell windows and the places of their
+// states, line by line. The tables are computed at
 // compile time. The window numbering is part of the engine's behaviour: where several windows
 // qualify, the root takes the last in window order.
 #pragma once
@@ -13,15 +13,8 @@ namespace tarn {
 
 inline constexpr int WindowCount = 1152;
 inline constexpr int CellsPerWindow = 5;
-inline constexpr int MaxWindowsPerCell = 20;
 
 using WindowCellList = std::array<CellIndex, CellsPerWindow>;
-
-// The windows that contain one cell, in increasing window number.
-struct CellWindowList {
-    uint16_t Windows[MaxWindowsPerCell];
-    uint8_t Count;
-};
 
 // The four line directions, in the order of the window blocks below: horizontal, vertical,
 // anti-diagonal (x falls as y rises) and diagonal. A step is a column and a row difference.
@@ -80,17 +73,6 @@ constexpr std::array<WindowCellList, WindowCount> MakeWindowCells() {
     return windows;
 }
 
-constexpr std::array<CellWindowList, CellCount> MakeCellWindows(
-    const std::array<WindowCellList, WindowCount>& windowCells) {
-    std::array<CellWindowList, CellCount> lists{};
-    for (int w = 0; w < WindowCount; ++w)
-        for (CellIndex c : windowCells[w]) {
-            CellWindowList& list = lists[c];
-            list.Windows[list.Count++] = static_cast<uint16_t>(w);
-        }
-    return lists;
-}
-
 }  // namespace detail
 
 // The window states are kept line by line (see LineSlots). Each line of a direction gets one slot
@@ -139,9 +121,6 @@ constexpr LineSlotLayout MakeLineSlots(const std::array<WindowCellList, WindowCo
 
 // WindowCells[w][k]: the k-th cell of window w.
 inline constexpr std::array<WindowCellList, WindowCount> WindowCells = detail::MakeWindowCells();
-// CellWindows[c]: the windows through cell c, in increasing window number (3 to 20 of them).
-inline constexpr std::array<CellWindowList, CellCount> CellWindows =
-    detail::MakeCellWindows(WindowCells);
 // LineSlots.CellSlots[c][d]: the first of the five slots of cell c's windows in direction d;
 // LineSlots.WindowSlots[w]: the slot of window w.
 inline constexpr LineSlotLayout LineSlots = detail::MakeLineSlots(WindowCells);

@@ -42,7 +42,8 @@ constexpr int WindowEval(int state) {
 
 // The margin of a gain array on either side of the board's cells: a stone's changes along its
 // lines are added at fixed steps from its cell, up to four steps of the longest stride (84 cells),
-// and those that fall off the board, always 0, land in the margin instead of being tested for.
+// and those that fall off the board, always 0, land in the margin instead of being tested for. A
+// multiple of 32 cells keeps the board's cells at the start of a cache line.
 inline constexpr int GainMargin = 96;
 static_assert(GainMargin >= 4 * (BoardSize + 1) && GainMargin % 32 == 0);
 
@@ -169,6 +170,8 @@ inline constexpr const StoneDelta& DeltaOf =
 template <Side S>
 inline constexpr DeltaPairTable DeltaPairsOf = detail::MakeDeltaPairs(DeltaOf<S>);
 
+// The neighbour counts are kept column by column, with two spare rows above and below the board
+// in every column and two spare columns on either side (NeighbourIndex).
 inline constexpr int NeighbourColumnHeight = BoardSize + 4;
 inline constexpr int NeighbourColumns = BoardSize + 4;
 
@@ -180,7 +183,6 @@ inline constexpr int GroupBytes = 8;
 // What a search changes in place and restores in last-in, first-out order: its own board with
 // the trial stones on it, the window states and the neighbour counts. Every search owns one;
 // BuildModel derives the states and counts from the board.
-
 struct alignas(64) ModelState {
     // The states of the windows line by line (LineSlots), with room for the last group's spare
     // bytes. Every slot, dead or not, counts the stones on its cells that are on the board.
@@ -193,9 +195,8 @@ struct alignas(64) ModelState {
 };
 
 // The neighbour counts of a cell's square are read and written as five 8-byte groups, one for
-// each column of the square. Every column has two spare rows above and below the board, and
-// there are two spare columns on either side: spare entries hold OffBoardCount plus the stones
-// near them, so that they never look like a cell newly brought within reach.
+// each column of the square. The spare entries around the board hold OffBoardCount plus the
+// stones near them, so that they never look like a cell newly brought within reach.
 inline constexpr uint8_t OffBoardCount = 128;
 
 // The index of the count of column x, row y (either may lie up to two cells off the board).
@@ -227,17 +228,18 @@ inline FourCell CollectFour(FourCell found, CellIndex cell) {
     return found == cell ? found : DoubleFour;
 }
 
-inline uint64_t LoadGroup(const WindowState* slots) {
+// Eight bytes of window states or neighbour counts as one number, the first byte lowest.
+inline uint64_t LoadGroup(const uint8_t* bytes) {
     uint64_t group;
-    std::memcpy(&group, slots, sizeof group);
+    std::memcpy(&group, bytes, sizeof group);
     return group;
 }
 
-inline void StoreGroup(WindowState* slots, uint64_t group) {
-    std::memcpy(slots, &group, sizeof group);
+inline void StoreGroup(uint8_t* bytes, uint64_t group) {
+    std::memcpy(bytes, &group, sizeof group);
 }
 
-// One in each of a group's five window bytes.
+// One in each of a group's five bytes that count.
 inline constexpr uint64_t GroupOnes = 0x0000000101010101;
 
 // Whether one of a group's five windows is in `state`: the usual test for a zero byte, applied to
