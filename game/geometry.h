@@ -1,7 +1,7 @@
-// The fixed geometry of the 20 by 20 board: the 1152 five-cell windows, the windows through
-// every cell and the 5 by 5 neighbourhood of every cell. The tables are computed at compile
-// time. Their order is part of the engine's behaviour: the search visits windows and appends
-// candidate cells in table order, and ties between equal moves are decided by it.
+// The fixed geometry of the 20 by 20 board: the 1152 five-cell windows and the places of their
+// states, line by line. The tables are computed at
+// compile time. The window numbering is part of the engine's behaviour: where several windows
+// qualify, the root takes the last in window order.
 #pragma once
 
 #include <array>
@@ -13,23 +13,8 @@ namespace tarn {
 
 inline constexpr int WindowCount = 1152;
 inline constexpr int CellsPerWindow = 5;
-inline constexpr int MaxWindowsPerCell = 20;
-inline constexpr int MaxNeighbours = 24;
 
 using WindowCellList = std::array<CellIndex, CellsPerWindow>;
-
-// The windows that contain one cell, in increasing window number.
-struct CellWindowList {
-    uint16_t Windows[MaxWindowsPerCell];
-    uint8_t Count;
-};
-
-// The other cells of the 5 by 5 square centred on a cell, clipped to the board, ordered by
-// column offset and then row offset (not by increasing cell number).
-struct NeighbourRecord {
-    CellIndex Cells[MaxNeighbours];
-    uint8_t Count;
-};
 
 // The four line directions, in the order of the window blocks below: horizontal, vertical,
 // anti-diagonal (x falls as y rises) and diagonal. A step is a column and a row difference.
@@ -88,41 +73,57 @@ constexpr std::array<WindowCellList, WindowCount> MakeWindowCells() {
     return windows;
 }
 
-constexpr std::array<CellWindowList, CellCount> MakeCellWindows(
-    const std::array<WindowCellList, WindowCount>& windowCells) {
-    std::array<CellWindowList, CellCount> lists{};
-    for (int w = 0; w < WindowCount; ++w)
-        for (CellIndex c : windowCells[w]) {
-            CellWindowList& list = lists[c];
-            list.Windows[list.Count++] = static_cast<uint16_t>(w);
-        }
-    return lists;
+}  // namespace detail
+
+// The window states are kept line by line (see LineSlots). Each line of a direction gets one slot
+// per window start from four cells before its first cell to its last cell, so that the five
+// windows through any of its cells, by rising start, take five adjacent slots. The slots of
+// starts that would reach off the board belong to no window: they are dead.
+struct LineSlotLayout {
+    // For every cell and direction, the slot of the window that ends at the cell; the cell's other
+    // windows of that direction follow it.
+    std::array<std::array<uint16_t, DirectionCount>, CellCount> CellSlots;
+    // For every window, its slot.
+    std::array<uint16_t, WindowCount> WindowSlots;
+    int SlotCount;
+};
+
+// A step along each direction as a difference of cell numbers.
+constexpr int DirectionStride(int direction) {
+    return DirectionSteps[direction].Dy * BoardSize + DirectionSteps[direction].Dx;
 }
 
-constexpr std::array<NeighbourRecord, CellCount> MakeNeighbourList() {
-    std::array<NeighbourRecord, CellCount> records{};
-    for (int cell = 0; cell < CellCount; ++cell) {
-        const int x = ColumnOf(cell), y = RowOf(cell);
-        NeighbourRecord& record = records[cell];
-        for (int dx = -2; dx <= 2; ++dx)
-            for (int dy = -2; dy <= 2; ++dy) {
-                const int nx = x + dx, ny = y + dy;
-                if ((dx == 0 && dy == 0) || nx < 0 || ny < 0 || nx >= BoardSize || ny >= BoardSize)
-                    continue;
-                record.Cells[record.Count++] = CellAt(nx, ny);
-            }
+namespace detail {
+
+constexpr LineSlotLayout MakeLineSlots(const std::array<WindowCellList, WindowCount>& windowCells) {
+    LineSlotLayout layout{};
+    auto onBoard = [](int x, int y) { return x >= 0 && y >= 0 && x < BoardSize && y < BoardSize; };
+    int next = 0;
+    for (int direction = 0; direction < DirectionCount; ++direction) {
+        const LineStep step = DirectionSteps[direction];
+        for (int cell = 0; cell < CellCount; ++cell) {
+            const int x = ColumnOf(cell), y = RowOf(cell);
+            if (onBoard(x - step.Dx, y - step.Dy)) continue;  // not the first cell of its line
+            int length = 0;
+            for (int cx = x, cy = y; onBoard(cx, cy); cx += step.Dx, cy += step.Dy, ++length)
+                layout.CellSlots[CellAt(cx, cy)][direction] = static_cast<uint16_t>(next + length);
+            next += length + 4;
+        }
     }
-    return records;
+    for (int w = 0; w < WindowCount; ++w)
+        layout.WindowSlots[w] =
+            static_cast<uint16_t>(layout.CellSlots[windowCells[w][0]][DirectionOfWindow(w)] + 4);
+    layout.SlotCount = next;
+    return layout;
 }
 
 }  // namespace detail
 
 // WindowCells[w][k]: the k-th cell of window w.
 inline constexpr std::array<WindowCellList, WindowCount> WindowCells = detail::MakeWindowCells();
-// CellWindows[c]: the windows through cell c, in increasing window number (3 to 20 of them).
-inline constexpr std::array<CellWindowList, CellCount> CellWindows =
-    detail::MakeCellWindows(WindowCells);
-// NeighbourList[c]: the cells within two columns and two rows of c (8 to 24 of them).
-inline constexpr std::array<NeighbourRecord, CellCount> NeighbourList = detail::MakeNeighbourList();
+// LineSlots.CellSlots[c][d]: the first of the five slots of cell c's windows in direction d;
+// LineSlots.WindowSlots[w]: the slot of window w.
+inline constexpr LineSlotLayout LineSlots = detail::MakeLineSlots(WindowCells);
+inline constexpr int LineSlotCount = LineSlots.SlotCount;
 
 }  // namespace tarn

@@ -36,7 +36,7 @@ struct IterationOutcome {
 CellIndex LastFourCompletion(const ModelState& model, int fourState) {
     CellIndex found = NoCell;
     for (int w = 0; w < WindowCount; ++w) {
-        if (model.WindowStates[w] != fourState) continue;
+        if (model.WindowStates[LineSlots.WindowSlots[w]] != fourState) continue;
         for (CellIndex c : WindowCells[w])
             if (model.Board[c] == EmptyCell) found = c;
     }

@@ -13,14 +13,13 @@ namespace {
 using testing::At;
 using testing::Point;
 
+// The windows through a cell, in increasing window number.
 std::vector<int> WindowsOf(Point p) {
-    const CellWindowList& list = CellWindows[At(p)];
-    return std::vector<int>(list.Windows, list.Windows + list.Count);
-}
-
-std::vector<CellIndex> NeighboursOf(Point p) {
-    const NeighbourRecord& record = NeighbourList[At(p)];
-    return std::vector<CellIndex>(record.Cells, record.Cells + record.Count);
+    std::vector<int> windows;
+    for (int w = 0; w < WindowCount; ++w)
+        if (std::find(WindowCells[w].begin(), WindowCells[w].end(), At(p)) != WindowCells[w].end())
+            windows.push_back(w);
+    return windows;
 }
 
 std::vector<CellIndex> Cells(std::initializer_list<Point> points) {
@@ -107,88 +106,30 @@ TEST(Geometry, WindowsCoverEveryRunOnceInBlockOrder) {
     EXPECT_EQ(seen.size(), static_cast<size_t>(WindowCount));
 }
 
-// How many windows of a line of `length` cells hold the cell at position `i` of that line.
-int WindowsInLine(int i, int length) {
-    if (length < 5) return 0;
-    return std::min({i, length - 1 - i, 4, length - 5}) + 1;
-}
-
-TEST(Geometry, CellWindowsListEveryWindowOfTheCellInOrder) {
-    int total = 0;
-    for (int cell = 0; cell < CellCount; ++cell) {
-        const int x = ColumnOf(cell), y = RowOf(cell);
-        const CellWindowList& list = CellWindows[cell];
-        const int diagonalLength = BoardSize - std::abs(x - y);
-        const int antiLength = BoardSize - std::abs(x + y - (BoardSize - 1));
-        const int expected = WindowsInLine(x, BoardSize) + WindowsInLine(y, BoardSize) +
-                             WindowsInLine(std::min(x, y), diagonalLength) +
-                             WindowsInLine(std::min(BoardSize - 1 - x, y), antiLength);
-        ASSERT_EQ(list.Count, expected) << "cell " << cell;
-        total += list.Count;
-        for (int i = 0; i < list.Count; ++i) {
-            if (i > 0) {
-                EXPECT_LT(list.Windows[i - 1], list.Windows[i]) << "cell " << cell;
-            }
-            const auto& cells = WindowCells[list.Windows[i]];
-            EXPECT_NE(std::find(cells.begin(), cells.end(), cell), cells.end()) << "cell " << cell;
-        }
-        for (int i = list.Count; i < MaxWindowsPerCell; ++i) EXPECT_EQ(list.Windows[i], 0);
-        if (x >= 4 && x <= 15 && y >= 4 && y <= 15) {
-            EXPECT_EQ(list.Count, 20);
-        }
-    }
-    EXPECT_EQ(total, 5760);
-}
-
-TEST(Geometry, NeighbourListOrderAtTheCorners) {
-    EXPECT_EQ(NeighboursOf({0, 0}),
-              Cells({{0, 1}, {0, 2}, {1, 0}, {1, 1}, {1, 2}, {2, 0}, {2, 1}, {2, 2}}));
-    EXPECT_EQ(
-        NeighboursOf({19, 19}),
-        Cells({{17, 17}, {17, 18}, {17, 19}, {18, 17}, {18, 18}, {18, 19}, {19, 17}, {19, 18}}));
-    EXPECT_EQ(
-        NeighboursOf({10, 10}),
-        Cells({{8, 8},   {8, 9},   {8, 10},  {8, 11}, {8, 12},  {9, 8},   {9, 9},   {9, 10},
-               {9, 11},  {9, 12},  {10, 8},  {10, 9}, {10, 11}, {10, 12}, {11, 8},  {11, 9},
-               {11, 10}, {11, 11}, {11, 12}, {12, 8}, {12, 9},  {12, 10}, {12, 11}, {12, 12}}));
-}
-
-// How many of the five rows (or columns) of a cell's square lie on the board.
-int SpanOnBoard(int coordinate) {
-    const int fromEdge = std::min(coordinate, BoardSize - 1 - coordinate);
-    return fromEdge >= 2 ? 5 : fromEdge == 1 ? 4 : 3;
-}
-
-TEST(Geometry, NeighbourCountsByRegion) {
-    EXPECT_EQ(NeighbourList[At({10, 10})].Count, 24);
-    EXPECT_EQ(NeighbourList[At({1, 10})].Count, 19);
-    EXPECT_EQ(NeighbourList[At({10, 18})].Count, 19);
-    EXPECT_EQ(NeighbourList[At({0, 10})].Count, 14);
-    EXPECT_EQ(NeighbourList[At({10, 19})].Count, 14);
-    for (Point p : {Point{1, 1}, Point{18, 1}, Point{1, 18}, Point{18, 18}})
-        EXPECT_EQ(NeighbourList[At(p)].Count, 15);
-    for (Point p : {Point{1, 0}, Point{0, 1}, Point{18, 0}, Point{19, 1}, Point{0, 18},
-                    Point{1, 19}, Point{18, 19}, Point{19, 18}})
-        EXPECT_EQ(NeighbourList[At(p)].Count, 11);
-    for (Point p : {Point{0, 0}, Point{19, 0}, Point{0, 19}, Point{19, 19}})
-        EXPECT_EQ(NeighbourList[At(p)].Count, 8);
-
-    for (int cell = 0; cell < CellCount; ++cell) {
-        const int x = ColumnOf(cell), y = RowOf(cell);
-        const NeighbourRecord& record = NeighbourList[cell];
-        ASSERT_EQ(record.Count, SpanOnBoard(x) * SpanOnBoard(y) - 1) << "cell " << cell;
-        for (int i = 0; i < record.Count; ++i) {
-            const int nx = ColumnOf(record.Cells[i]), ny = RowOf(record.Cells[i]);
-            EXPECT_LE(std::max(std::abs(nx - x), std::abs(ny - y)), 2) << "cell " << cell;
-            EXPECT_NE(record.Cells[i], cell);
-            if (i > 0) {
-                // Column offset first, then row offset.
-                const int px = ColumnOf(record.Cells[i - 1]), py = RowOf(record.Cells[i - 1]);
-                EXPECT_TRUE(px < nx || (px == nx && py < ny)) << "cell " << cell << " slot " << i;
+// A cell's five slots in a direction hold, in order, the windows from the one ending at the cell to
+// the one starting there; a start whose window would leave the board has a dead slot that is no
+// window's.
+TEST(Geometry, LineSlotsHoldACellsWindowsSideBySide) {
+    std::set<int> windowSlots(LineSlots.WindowSlots.begin(), LineSlots.WindowSlots.end());
+    ASSERT_EQ(windowSlots.size(), static_cast<size_t>(WindowCount));
+    EXPECT_LT(*windowSlots.rbegin(), LineSlotCount);
+    for (int cell = 0; cell < CellCount; ++cell)
+        for (int d = 0; d < DirectionCount; ++d) {
+            const LineStep step = DirectionSteps[d];
+            for (int j = 0; j < 5; ++j) {
+                const int slot = LineSlots.CellSlots[cell][d] + j;
+                const int x = ColumnOf(cell) + (j - 4) * step.Dx,
+                          y = RowOf(cell) + (j - 4) * step.Dy;
+                if (!testing::OnBoard(x, y) ||
+                    !testing::OnBoard(x + 4 * step.Dx, y + 4 * step.Dy)) {
+                    EXPECT_EQ(windowSlots.count(slot), 0u) << "cell " << cell << " slot " << j;
+                    continue;
+                }
+                int w = WindowBlockStart[d];
+                while (WindowCells[w][0] != CellAt(x, y)) ++w;
+                EXPECT_EQ(LineSlots.WindowSlots[w], slot) << "cell " << cell << " slot " << j;
             }
         }
-        for (int i = record.Count; i < MaxNeighbours; ++i) EXPECT_EQ(record.Cells[i], 0);
-    }
 }
 
 }  // namespace

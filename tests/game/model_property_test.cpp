@@ -129,15 +129,16 @@ private:
         const Score base = toMove == Side::Engine ? eval : Wrap16(-eval);
         EXPECT_EQ(frame.Base, base);
         for (int w = 0; w < WindowCount; ++w)
-            if (states[w] != rebuilt.WindowStates[w]) {
-                ADD_FAILURE() << "window " << w << " state " << int{states[w]} << ", rebuilt "
-                              << int{rebuilt.WindowStates[w]};
+            if (const int slot = LineSlots.WindowSlots[w];
+                states[slot] != rebuilt.WindowStates[slot]) {
+                ADD_FAILURE() << "window " << w << " state " << int{states[slot]} << ", rebuilt "
+                              << int{rebuilt.WindowStates[slot]};
                 break;
             }
         for (int c = 0; c < CellCount; ++c)
-            if (counts[c] != rebuilt.NeighbourCount[c]) {
-                ADD_FAILURE() << "cell " << c << " neighbour count " << int{counts[c]}
-                              << ", rebuilt " << int{rebuilt.NeighbourCount[c]};
+            if (const int i = NeighbourIndexOf(c); counts[i] != rebuilt.NeighbourCount[i]) {
+                ADD_FAILURE() << "cell " << c << " neighbour count " << int{counts[i]}
+                              << ", rebuilt " << int{rebuilt.NeighbourCount[i]};
                 break;
             }
 
@@ -148,7 +149,7 @@ private:
             ++listed[c];
         }
         for (int c = 0; c < CellCount; ++c) {
-            const bool candidate = model_.Board[c] == EmptyCell && counts[c] > 0;
+            const bool candidate = model_.Board[c] == EmptyCell && counts[NeighbourIndexOf(c)] > 0;
             if (listed[c] != (candidate ? 1 : 0)) {
                 ADD_FAILURE() << "cell " << c << " is listed " << listed[c] << " times";
                 break;

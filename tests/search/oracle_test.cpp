@@ -150,7 +150,8 @@ std::vector<OracleIteration> OracleRoot(TestBoard board, int last) {
     std::vector<int> list;
     for (int c = 0; c < CellCount; ++c)
         if (board[c] == EmptyCell && StonesNear(board.data(), c) > 0) list.push_back(c);
-    std::vector<int> keys(root.engineGains.Values, root.engineGains.Values + CellCount);
+    std::vector<int> keys(CellCount);
+    for (int c = 0; c < CellCount; ++c) keys[c] = root.engineGains[c];
     std::vector<OracleIteration> iterations;
     for (int d = 0; d <= last; ++d) {
         std::stable_sort(list.begin(), list.end(), [&](int a, int b) { return keys[a] > keys[b]; });

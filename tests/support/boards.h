@@ -38,8 +38,8 @@ TestBoard BoardOf(std::initializer_list<StoneAt> stones);
 // A model state holding the board, ready for BuildModel.
 ModelState ModelWith(const TestBoard& board);
 
-// Whether two model states hold the same board, window states and neighbour counts (the spare
-// window and the sink included).
+// Whether two model states hold the same board, window states and neighbour counts (the dead
+// slots and the spare counts around the board included).
 bool SameModel(const ModelState& a, const ModelState& b);
 
 // Calls f(cells) for every run of five cells on the board, found by brute force over start cell
