@@ -1,5 +1,6 @@
 #include "search/parallel.h"
 
+#include <chrono>
 #include <thread>
 
 namespace tarn {
@@ -14,14 +15,21 @@ using ChildState = SplitPoint::ChildState;
 constexpr int MaxHelpNesting = 3;
 
 // Waits a little before a waiting thread looks for work again. Work usually turns up within
-// microseconds, so the thread spins at first, which keeps its core; only a long wait yields the
-// core, to the threads of this search if there are more than cores, or to anything else.
+// microseconds, so the thread spins at first, which keeps its core; a long wait yields the core.
+// With more threads than cores, the waiting thread sleeps instead: a thread that only yields
+// still takes its turns on a core, and the one that has to notice a time-out could wait behind
+// it for a whole time slice of the system's scheduler. With a core each, sleeping would only
+// hand work over later.
 class Backoff {
 public:
+    explicit Backoff(const ParallelSearch& search) : sleeps(search.MoreThreadsThanCores) {}
+
     void Pause() {
         if (rounds < SpinRounds) {
             ++rounds;
             for (int i = 0; i < 32; ++i) CpuRelax();
+        } else if (sleeps) {
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
         } else {
             std::this_thread::yield();
         }
@@ -36,6 +44,7 @@ private:
 #endif
     }
     int rounds = 0;
+    bool sleeps;
 };
 
 // The positions below this are wanted: the width of a node, every move at the root.
@@ -302,7 +311,7 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
     // The owner searches children like any helper; when all wanted ones are taken, it helps
     // below until the last results are in.
     bool idle = false;
-    Backoff backoff;
+    Backoff backoff(shared);
     for (;;) {
         if (split.Finished.load(std::memory_order_acquire)) break;
         if (Abandoned(split, shared)) {
@@ -369,7 +378,7 @@ void HelpSearch(ParallelSearch& shared) {
     worker.Shared = &shared;
     worker.Budget = shared.Budget;
     shared.Idle.fetch_add(1, std::memory_order_relaxed);
-    Backoff backoff;
+    Backoff backoff(shared);
     while (shared.Searching.load(std::memory_order_acquire)) {
         if (HelpSomewhere(worker, nullptr))
             backoff.Reset();

@@ -55,6 +55,7 @@ struct WorkerState : SearchState {
 // of their own.
 struct ParallelSearch {
     TimeBudget Budget;
+    bool MoreThreadsThanCores = false;
     std::atomic<bool> Searching{true};
     alignas(64) std::atomic<bool> TimedOut{false};
     // Advanced whenever a split point's window, width or stop changes, so that a thread works

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <thread>
 #include <type_traits>
 
 #include "game/model.h"
@@ -243,6 +244,9 @@ SearchResult RootSearch(std::span<const Stone, CellCount> board, const SearchLim
     if (limits.Threads && limits.Threads->Helpers() > 0) {
         ParallelSearch shared;
         shared.Budget = limits.Time;
+        const unsigned cores = std::thread::hardware_concurrency();  // 0 when unknown
+        shared.MoreThreadsThanCores =
+            cores > 0 && static_cast<unsigned>(limits.Threads->Helpers() + 1) > cores;
         WorkerState search;
         search.Shared = &shared;
         return SearchPosition(search, board, limits, onIteration);
