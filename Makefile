@@ -5,7 +5,7 @@ CMAKE_GENERATOR := -G Ninja
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 CONFIGURE = cmake -S . $(CMAKE_GENERATOR) -DTARN_WERROR=$(WERROR)
 
-.PHONY: all build run test bench native pgo test-sanitize fuzz windows test-windows dist format clean
+.PHONY: all build run test bench native pgo test-sanitize test-tsan fuzz windows test-windows dist format clean
 
 all: build
 
@@ -46,6 +46,14 @@ test-sanitize:
 	@$(CONFIGURE) -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_SANITIZE=ON > /dev/null
 	cmake --build build-sanitize
 	ctest --test-dir build-sanitize --output-on-failure -j2
+
+# The tests that run the search on several threads (their names mention threads), under
+# ThreadSanitizer; the first report fails the run, the engine processes of the end-to-end tests
+# included.
+test-tsan:
+	@$(CONFIGURE) -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_TSAN=ON > /dev/null
+	cmake --build build-tsan
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j2 -R Thread
 
 FUZZ_SECONDS ?= 60
 fuzz:
@@ -95,4 +103,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-native build-sanitize build-fuzz build-windows build-pgo build-web dist
+	rm -rf build build-native build-sanitize build-tsan build-fuzz build-windows build-pgo build-web dist

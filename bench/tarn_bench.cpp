@@ -1,8 +1,10 @@
 // tarn-bench: searches a fixed suite of positions to a fixed depth with the clock switched off
 // and prints the exact node counts. Their total is the bench signature: a change that keeps it
-// searched the very same tree; a change that alters it changed the search.
+// searched the very same tree; a change that alters it changed the search. With more than one
+// thread the search finds the same tree, and the bench also counts the nodes the helper threads
+// searched on speculation and threw away.
 //
-//     tarn-bench [--depth D] [--positions FILE] [--path NAME]
+//     tarn-bench [--depth D] [--positions FILE] [--path NAME] [--threads N]
 //
 // The search runs on the best instruction-set path of the processor unless --path names one.
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +23,7 @@
 #include "search/depth.h"
 #include "search/root.h"
 #include "search/search_path.h"
+#include "search/threads.h"
 
 namespace {
 
@@ -89,6 +93,7 @@ std::string PathList() {
 
 int main(int argc, char** argv) {
     int depth = 10;
+    int threadCount = 1;
     std::string path = DefaultPositionsPath();
     std::string pathName;
     for (int i = 1; i < argc; ++i) {
@@ -99,13 +104,18 @@ int main(int argc, char** argv) {
             path = argv[++i];
         } else if (arg == "--path" && i + 1 < argc) {
             pathName = argv[++i];
+        } else if (arg == "--threads" && i + 1 < argc) {
+            threadCount = std::atoi(argv[++i]);
         } else {
-            std::cerr << "usage: tarn-bench [--depth D] [--positions FILE] [--path NAME]\n"
+            std::cerr << "usage: tarn-bench [--depth D] [--positions FILE] [--path NAME] "
+                         "[--threads N]\n"
                          "  D is the search depth, "
                       << ReportedDepth(0) << " to " << ReportedDepth(MaxIterations - 1)
                       << " in steps of 2 (default 10)\n"
                          "  NAME is an instruction-set path:"
-                      << PathList() << " (default: the best this processor has)\n";
+                      << PathList() << " (default: the best this processor has)\n"
+                      << "  N is the number of threads, 1 to " << MaxSearchThreads
+                      << " (default 1)\n";
             return 2;
         }
     }
@@ -127,14 +137,23 @@ int main(int argc, char** argv) {
                   << ReportedDepth(MaxIterations - 1) << "\n";
         return 2;
     }
+    if (threadCount < 1 || threadCount > MaxSearchThreads) {
+        std::cerr << "tarn-bench: the threads must be 1 to " << MaxSearchThreads << "\n";
+        return 2;
+    }
     std::vector<Position> positions;
     if (!ReadPositions(path, positions)) return 1;
 
     limits.LastIteration = IterationOfDepth(depth);
+    std::unique_ptr<SearchThreads> helpers;
+    if (threadCount > 1) {
+        helpers = std::make_unique<SearchThreads>(threadCount - 1);
+        limits.Threads = helpers.get();
+    }
     GameState game;
 
     SearchPath searchedWith = limits.Path.value_or(BestPath());
-    uint64_t totalNodes = 0;
+    uint64_t totalNodes = 0, thrownNodes = 0;
     double totalSeconds = 0;
     for (size_t i = 0; i < positions.size(); ++i) {
         if (!SetUp(positions[i], game)) {
@@ -147,6 +166,7 @@ int main(int argc, char** argv) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         totalSeconds += seconds;
         searchedWith = result.Path;
+        thrownNodes += result.ThrownNodes;
 
         const int reached =
             result.Iterations ? result.PerIteration[result.Iterations - 1].Depth : 0;
@@ -171,7 +191,16 @@ int main(int argc, char** argv) {
     std::cout << "Path: " << PathName(searchedWith) << "\n"
               << "Nodes searched: " << totalNodes << "\n"
               << "Nodes/second: " << static_cast<uint64_t>(nps) << "\n"
-              << "Time (ms): " << static_cast<uint64_t>(totalSeconds * 1000 + 0.5) << "\n"
-              << "Signature: " << totalNodes << std::endl;
+              << "Time (ms): " << static_cast<uint64_t>(totalSeconds * 1000 + 0.5) << "\n";
+    if (threadCount > 1) {
+        char share[32];
+        std::snprintf(share, sizeof share, "%.1f",
+                      100.0 * static_cast<double>(thrownNodes) /
+                          static_cast<double>(totalNodes + thrownNodes));
+        std::cout << "Threads: " << threadCount << "\n"
+                  << "Speculative nodes thrown away: " << thrownNodes << " (" << share
+                  << " % of all searched)\n";
+    }
+    std::cout << "Signature: " << totalNodes << std::endl;
     return 0;
 }

@@ -5,9 +5,9 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(TARN_MINGW_PREFIX x86_64-w64-mingw32)
-# The win32-threads variant: the engine starts no threads, and it links without winpthread.
-find_program(CMAKE_CXX_COMPILER NAMES ${TARN_MINGW_PREFIX}-g++-win32 ${TARN_MINGW_PREFIX}-g++
-             REQUIRED)
+# The posix-threads variant, whose C++ library has the threads, mutexes and condition variables
+# the parallel search uses; its winpthread is linked statically like the rest.
+find_program(CMAKE_CXX_COMPILER NAMES ${TARN_MINGW_PREFIX}-g++-posix REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${TARN_MINGW_PREFIX}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${TARN_MINGW_PREFIX})
@@ -16,6 +16,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The main thread searches too, and the helper threads it waits for may hand it work: it gets the
+# stack the helper threads get (16 MiB) instead of the linker's 2 MiB.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--stack,16777216")
 # Release programs carry no symbol table: they are shipped, not debugged.
 set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")

@@ -1,6 +1,7 @@
 #include "protocol/game_commands.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "game/game_state.h"
@@ -38,11 +39,25 @@ TimeBudget TurnBudget(const Settings& settings, int64_t turnStart) {
     return {turnStart, settings.timeout_turn, settings.time_left, true};
 }
 
+// The helper threads the turn searches with: none for one thread. The session keeps them from
+// turn to turn, and starts them anew only when the number asked for changes.
+SearchThreads* TurnHelpers(Session& session) {
+    const int helpers = SearchThreadCount(session.EngineSettings.thread_num) - 1;
+    if (helpers == 0) {
+        session.Helpers.reset();
+        return nullptr;
+    }
+    if (!session.Helpers || session.Helpers->Asked() != helpers)
+        session.Helpers = std::make_unique<SearchThreads>(helpers);
+    return session.Helpers.get();
+}
+
 }  // namespace
 
 void EngineTurn(Session& session, std::ostream& out) {
     GameState& game = session.Game;
-    const SearchLimits limits{TurnBudget(session.EngineSettings, ClockNanoseconds())};
+    SearchLimits limits{TurnBudget(session.EngineSettings, ClockNanoseconds())};
+    limits.Threads = TurnHelpers(session);
     const CellIndex cell =
         session
             .Search(game.Board, limits,

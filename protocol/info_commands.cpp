@@ -50,6 +50,7 @@ const std::map<std::string, SettingField>& InfoKeys() {
         {"time_left", &Settings::time_left},
         {"timeout_match", &Settings::timeout_match},
         {"folder", &Settings::folder},
+        {"thread_num", &Settings::thread_num},
     };
     return table;
 }

@@ -4,14 +4,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "game/game_state.h"
 #include "search/root.h"
+#include "search/threads.h"
 
 namespace tarn {
 
-// The manager's settings, stored by INFO. Only the two time limits steer the engine.
+// The manager's settings, stored by INFO. The two time limits steer the engine, and thread_num
+// the number of threads it searches with.
 struct Settings {
     int32_t max_memory = 0;
     int32_t game_type = 0;
@@ -20,6 +23,7 @@ struct Settings {
     int64_t time_left = 120000;   // milliseconds left in the match
     int64_t timeout_match = 120000;
     std::string folder;
+    int32_t thread_num = 1;
 };
 
 // The search the engine's turn runs. Tests put a recording stand-in here to see exactly what a
@@ -32,6 +36,9 @@ struct Session {
     GameState Game;
     Settings EngineSettings;
     SearchFunction Search = RootSearch;
+    // The helper threads of the engine's turns, started on the first turn with thread_num 2 or
+    // more; they wait between turns and are stopped with the session.
+    std::unique_ptr<SearchThreads> Helpers;
 };
 
 }  // namespace tarn

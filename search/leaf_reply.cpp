@@ -176,7 +176,10 @@ Score LeafReply(SearchState& search, Score beta, int pos, Score base, const Cell
     // followed by the cells the reply brings within reach for the first time. The scan stops at
     // the first answer worth beta or more.
     int best = -InfiniteScore;
-    auto scan = [&](CellIndex answer) {
+    // Inlined by force: it is the innermost loop's body, and the compiler's own choice depends on
+    // how much other code the program has (with the parallel chain beside it, it once called it
+    // out of line, 8 percent slower).
+    auto scan = [&](CellIndex answer) __attribute__((always_inline)) {
         ++search.NodeCount;
         const Score value = answerValue(answer);
         if (value > best) best = value;

@@ -1,8 +1,10 @@
 #include "search/node.h"
 
+#include <type_traits>
 #include <utility>
 
 #include "search/ordering.h"
+#include "search/parallel.h"
 
 namespace tarn {
 inline namespace TARN_PATH_NAMESPACE {
@@ -10,20 +12,82 @@ inline namespace TARN_PATH_NAMESPACE {
 // A node picks its first child by one maximum scan (FirstChild) and then sorts the rest.
 static_assert(NFirstMaxMoves == 1);
 
+template <int D, typename State>
+Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, CellScores& nextGains,
+                 CellScores& moverGains, CandidateList& candidates);
+
+namespace {
+
+// Where a child's copies of its node's arrays live while it is searched.
+struct ChildArrays {
+    CellScores Next, Mover;
+    CandidateList List;
+};
+
+// One child of a node at remaining depth D: its stone goes on the board, it is searched with the
+// window the node's alpha gives it (beta never changes), and its value comes back seen by the
+// node's side to move. The node's own arrays are only read.
+template <int D, typename State>
+inline Score SearchChild(State& search, Score alpha, Score beta, int p, Score base,
+                         const CellScores& nextGains, const CellScores& moverGains,
+                         const CandidateList& candidates, ChildArrays& child) {
+    constexpr Side mover = D % 2 == 1 ? Side::Engine : Side::Opponent;
+    constexpr Stone childStone = static_cast<Stone>(OtherSide(mover));
+    const CellIndex c = candidates.Cells[p];
+    const Score childAlpha = Negate(AdjustBound(beta));
+    const Score childBeta = Negate(AdjustBound(alpha));
+    const Score childBase = Wrap16(-(nextGains[c] + base));
+    search.Model.Board[c] = childStone;
+    Score result;
+    if constexpr (D == 2) {
+        result = LeafReply(search, childBeta, p, childBase, moverGains, candidates);
+    } else {
+        CopyScores(child.Next, moverGains);
+        CopyScores(child.Mover, nextGains);
+        CopyCandidates(child.List, candidates);
+        // Deep enough in a parallel search, the child is a parallel node too; below that, the
+        // one-thread node.
+        using ChildState = std::conditional_t<(D - 1 >= MinWorkerDepth), State, SearchState>;
+        result = SearchNode<D - 1, ChildState>(search, childAlpha, childBeta, p, childBase,
+                                               child.Next, child.Mover, child.List);
+    }
+    search.Model.Board[c] = EmptyCell;
+    return Negate(result);
+}
+
+// The threads of a parallel search share a node's later children from this depth up; below it a
+// child is too small to be worth the hand-over.
+template <typename State>
+constexpr bool SplitsAt(int depth) {
+    return std::is_same_v<State, WorkerState> && depth >= MinSplitDepth;
+}
+
+// A child of a node at remaining depth D searched by whichever thread took it from the split.
+template <int D>
+Score SearchSplitChild(WorkerState& worker, const SplitPoint& split, int p, Score alpha) {
+    const NodeFrame& node = *static_cast<const NodeFrame*>(split.Frame);
+    ChildArrays child;
+    return SearchChild<D>(worker, alpha, node.Beta, p, node.Base, node.NextGains, node.MoverGains,
+                          node.Candidates, child);
+}
+
+}  // namespace
+
 // One ply of the negamax search after a move at remaining depth D >= 2. It applies the move to
 // the model, answers a four with its single forced reply, otherwise searches the replies of the
 // side to move in the order and number of the move ordering, puts the shared state back and
 // returns the value seen by the side to move next. At D = 2 (the leaf node) each reply is valued
 // by a leaf reply that only reads the node's list and gains; from CheckTimeoutDepth up the clock
 // is tested after every child, and a time-out returns at once without undoing anything but the
-// board.
-template <int D>
-Score SearchNode(SearchState& search, Score alpha, Score beta, int pos, Score base,
-                 CellScores& nextGains, CellScores& moverGains, CandidateList& candidates) {
+// board. One instance runs on a search of its own (SearchState); the other on a thread of a
+// parallel search (WorkerState), where the stop test also sees a time-out or a cancellation found
+// by another thread, and where idle threads may take over the later children of a node.
+template <int D, typename State>
+Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, CellScores& nextGains,
+                 CellScores& moverGains, CandidateList& candidates) {
     // Every node of the chain, the leaf node included, sorts its further children.
     static_assert(D >= SortMovesDepth && D <= MaxSearchDepth);
     constexpr Side mover = D % 2 == 1 ? Side::Engine : Side::Opponent;
-    constexpr Stone childStone = static_cast<Stone>(OtherSide(mover));
     ModelState& model = search.Model;
 
     ++search.NodeCount;
@@ -35,29 +99,14 @@ Score SearchNode(SearchState& search, Score alpha, Score beta, int pos, Score ba
     }
     RemoveAndExpand(model, candidates, pos);
 
-    CellScores childNext, childMover;
-    CandidateList childList;
+    ChildBounds bounds{alpha, beta};
+    ChildArrays child;
     auto searchChild = [&](int p) -> Score {
-        const CellIndex c = candidates.Cells[p];
-        const Score childAlpha = Negate(AdjustBound(beta));
-        const Score childBeta = Negate(AdjustBound(alpha));
-        const Score childBase = Wrap16(-(nextGains[c] + base));
-        model.Board[c] = childStone;
-        Score result;
-        if constexpr (D == 2) {
-            result = LeafReply(search, childBeta, p, childBase, moverGains, candidates);
-        } else {
-            CopyScores(childNext, moverGains);
-            CopyScores(childMover, nextGains);
-            CopyCandidates(childList, candidates);
-            result = SearchNode<D - 1>(search, childAlpha, childBeta, p, childBase, childNext,
-                                       childMover, childList);
-        }
-        model.Board[c] = EmptyCell;
-        return Negate(result);
+        return SearchChild<D>(search, bounds.Alpha, beta, p, base, nextGains, moverGains,
+                              candidates, child);
     };
     auto outOfTime = [&] {
-        if constexpr (D >= CheckTimeoutDepth) return search.Budget.OutOfTime();
+        if constexpr (D >= CheckTimeoutDepth) return ShouldStop(search);
         return false;
     };
 
@@ -67,38 +116,34 @@ Score SearchNode(SearchState& search, Score alpha, Score beta, int pos, Score ba
     } else if (candidates.Count == 0) {
         value = 0;  // a full board: nothing left to play
     } else {
-        Score best = -InfiniteScore;
-        int width = 0;
         bool stopped = false;
-        // Books a child's value; true when the node stops with it as its value. The first child
-        // always improves on -InfiniteScore, so it always sets the width.
-        auto book = [&](Score v) {
-            if (v >= beta || ((v > alpha || v > best) && v >= WinThreshold)) {
-                value = v;
-                return true;
-            }
-            if (v > alpha) alpha = v;
-            if (v > best) {
-                best = v;
-                width = SearchWidth(v, candidates.Count);
-            }
-            return false;
-        };
-
         ListKeys keys;
         const int first = FirstChild(candidates, nextGains, keys);
         const Score v = searchChild(first);
         if (outOfTime()) return -InfiniteScore;
-        stopped = book(v);
-        if (!stopped && width >= 2) {
+        if ((stopped = BookChild(bounds, v, candidates.Count))) value = v;
+        if (!stopped && bounds.Width >= 2) {
             ChildOrder(candidates, first, keys);
-            for (int p = 1; p < width && p < candidates.Count; ++p) {
+            for (int p = 1; p < bounds.Width && p < candidates.Count; ++p) {
+                if constexpr (SplitsAt<State>(D)) {
+                    if (MaySplit(search)) {
+                        const NodeFrame frame{candidates, nextGains, moverGains, base, beta};
+                        const SplitEnd end =
+                            SplitNode(search, frame, bounds, p, D, &SearchSplitChild<D>);
+                        if (end.Aborted) return -InfiniteScore;
+                        if ((stopped = end.Stopped)) value = end.Value;
+                        break;
+                    }
+                }
                 const Score next = searchChild(p);
                 if (outOfTime()) return -InfiniteScore;
-                if ((stopped = book(next))) break;
+                if ((stopped = BookChild(bounds, next, candidates.Count))) {
+                    value = next;
+                    break;
+                }
             }
         }
-        if (!stopped) value = best;
+        if (!stopped) value = bounds.Best;
     }
 
     ReleaseNeighbours(model, cell);
@@ -113,15 +158,29 @@ Score LeafNode(SearchState& search, Score alpha, Score beta, int pos, Score base
 
 namespace {
 
+// The entry of a parallel search's chain: too shallow for the parallel nodes, the one-thread one.
+template <int D>
+Score WorkerNode(WorkerState& search, Score alpha, Score beta, int pos, Score base,
+                 CellScores& nextGains, CellScores& moverGains, CandidateList& candidates) {
+    using State = std::conditional_t<(D >= MinWorkerDepth), WorkerState, SearchState>;
+    return SearchNode<D, State>(search, alpha, beta, pos, base, nextGains, moverGains, candidates);
+}
+
 template <size_t... Iteration>
-constexpr std::array<NodeFunction, sizeof...(Iteration)> MakeNodeByDepth(
-    std::index_sequence<Iteration...>) {
-    return {&SearchNode<NodeDepth(static_cast<int>(Iteration))>...};
+constexpr NodeChain MakeNodeByDepth(std::index_sequence<Iteration...>) {
+    return {&SearchNode<NodeDepth(static_cast<int>(Iteration)), SearchState>...};
+}
+
+template <size_t... Iteration>
+constexpr WorkerNodeChain MakeWorkerNodeByDepth(std::index_sequence<Iteration...>) {
+    return {&WorkerNode<NodeDepth(static_cast<int>(Iteration))>...};
 }
 
 }  // namespace
 
 const NodeChain NodeByDepth = MakeNodeByDepth(std::make_index_sequence<MaxIterations>{});
+const WorkerNodeChain WorkerNodeByDepth =
+    MakeWorkerNodeByDepth(std::make_index_sequence<MaxIterations>{});
 
 }  // namespace TARN_PATH_NAMESPACE
 }  // namespace tarn

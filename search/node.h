@@ -9,6 +9,7 @@
 #include "game/model.h"
 #include "game/path_namespace.h"
 #include "search/depth.h"
+#include "search/ordering.h"
 #include "search/search_path.h"
 #include "search/search_state.h"
 
@@ -28,15 +29,31 @@ inline constexpr Score DoubleFourScore = -(FiveValue - 2);
 // caller held it. The arrays are the caller's copies, changed freely and dropped afterwards.
 // The mover's stone is already on the search's board. The result is seen by the side to move
 // next. The node changes the search's model and restores it before it returns.
-using NodeFunction = Score (*)(SearchState& search, Score alpha, Score beta, int pos, Score base,
-                               CellScores& nextGains, CellScores& moverGains,
-                               CandidateList& candidates);
+// One instance of the chain runs on a search of its own (SearchState), the other on a thread of a
+// parallel search (WorkerState, search/parallel.h).
+template <typename State>
+using NodeFunctionOf = Score (*)(State& search, Score alpha, Score beta, int pos, Score base,
+                                 CellScores& nextGains, CellScores& moverGains,
+                                 CandidateList& candidates);
+struct WorkerState;
+using NodeFunction = NodeFunctionOf<SearchState>;
+using WorkerNodeFunction = NodeFunctionOf<WorkerState>;
 
 // The engine-move entries of a node chain, one for each iteration: remaining depth NodeDepth(d).
 using NodeChain = std::array<NodeFunction, MaxIterations>;
+using WorkerNodeChain = std::array<WorkerNodeFunction, MaxIterations>;
 
-// The node chain compiled for a search path; the base path's for a path this build lacks.
+// The node chains compiled for a search path; the base path's for a path this build lacks.
 const NodeChain& NodeChainOf(SearchPath path);
+const WorkerNodeChain& WorkerNodeChainOf(SearchPath path);
+
+// What a node's child loop keeps: alpha rises with the children's values while beta stays; the
+// width, the number of children examined in all, follows the best value so far (BookChild).
+struct ChildBounds {
+    Score Alpha, Beta;
+    Score Best = -InfiniteScore;
+    int Width = 0;
+};
 
 inline namespace TARN_PATH_NAMESPACE {
 
@@ -60,8 +77,23 @@ constexpr Score AdjustResult(Score result) {
     return result;
 }
 
-// This path's node chain.
+// Books a child's value; true when the node stops with it as its value (a cut-off, or a forced
+// win that improves on the window or on the best so far). The first child always improves on
+// -InfiniteScore, so it always sets the width.
+[[gnu::always_inline]] inline bool BookChild(ChildBounds& bounds, Score v, int count) {
+    if (v >= bounds.Beta || ((v > bounds.Alpha || v > bounds.Best) && v >= WinThreshold))
+        return true;
+    if (v > bounds.Alpha) bounds.Alpha = v;
+    if (v > bounds.Best) {
+        bounds.Best = v;
+        bounds.Width = SearchWidth(v, count);
+    }
+    return false;
+}
+
+// This path's node chains.
 extern const NodeChain NodeByDepth;
+extern const WorkerNodeChain WorkerNodeByDepth;
 
 // The last two plies, exposed for tests.
 Score LeafNode(SearchState& search, Score alpha, Score beta, int pos, Score base,

@@ -2,22 +2,27 @@
 
 #include <algorithm>
 #include <optional>
+#include <thread>
+#include <type_traits>
 
 #include "game/model.h"
 #include "search/node.h"
 #include "search/ordering.h"
+#include "search/parallel.h"
 #include "search/search_state.h"
+#include "search/threads.h"
 
 namespace tarn {
 
 namespace {
 
-// The root's own view of the position: the search state it hands down, both gain arrays, the
-// root scores that order its moves (the engine's gains at first, then each iteration's results)
-// and its candidate list.
+// The root's own view of the position: both gain arrays, the root scores that order its moves
+// (the engine's gains at first, then each iteration's results) and its candidate list. The search
+// state it hands down is kept apart, one kind for a search on one thread, another for a thread of
+// a parallel search.
 struct Root {
-    SearchState Search;
-    const NodeChain* Nodes = nullptr;  // the node chain of the search's path
+    const NodeChain* Nodes = nullptr;  // the node chains of the search's path
+    const WorkerNodeChain* WorkerNodes = nullptr;
     CellScores EngineGains, OpponentGains, RootScores;
     CandidateList Candidates;
     Score StaticEval = 0;
@@ -46,8 +51,7 @@ CellIndex LastFourCompletion(const ModelState& model, int fourState) {
 // The move that needs no search: the engine completes its own five before it blocks the
 // opponent's; with no candidate at all an empty board opens in the centre and a full board has
 // no move.
-std::optional<CellIndex> ImmediateAnswer(const Root& root) {
-    const ModelState& model = root.Search.Model;
+std::optional<CellIndex> ImmediateAnswer(const Root& root, const ModelState& model) {
     if (const CellIndex five = LastFourCompletion(model, FourState<Side::Engine>); five != NoCell)
         return five;
     if (const CellIndex block = LastFourCompletion(model, FourState<Side::Opponent>);
@@ -59,35 +63,95 @@ std::optional<CellIndex> ImmediateAnswer(const Root& root) {
     return empty ? CellAt(BoardSize / 2, BoardSize / 2) : NoCell;
 }
 
+template <typename State>
+constexpr bool IsWorker = std::is_same_v<State, WorkerState>;
+
+// The value of the root move at `position`, searched with the window (best score so far,
+// +infinity).
+template <typename State>
+Score SearchRootMove(State& search, const Root& root, int iteration, int position,
+                     Score bestScore) {
+    const CellIndex cell = root.Candidates.Cells[position];
+    CellScores childNext = root.OpponentGains, childMover = root.EngineGains;
+    CandidateList childList = root.Candidates;
+    NodeFunctionOf<State> node;
+    if constexpr (IsWorker<State>)
+        node = (*root.WorkerNodes)[iteration];
+    else
+        node = (*root.Nodes)[iteration];
+    search.Model.Board[cell] = EngineStone;
+    const Score result =
+        node(search, -InfiniteScore, Negate(AdjustBound(bestScore)), position,
+             Wrap16(-(root.StaticEval + root.EngineGains[cell])), childNext, childMover, childList);
+    search.Model.Board[cell] = EmptyCell;
+    return Negate(result);
+}
+
+// A root move's value is its sort key in the next iteration; the first of equal best values
+// stays the best move.
+void Accept(Root& root, IterationOutcome& outcome, CellIndex cell, Score value) {
+    root.RootScores[cell] = value;
+    if (value > outcome.BestScore) {
+        outcome.BestScore = value;
+        outcome.BestMove = cell;
+    }
+}
+
+// What a thread searching root moves of a split iteration needs.
+struct RootFrame {
+    const Root& Position;
+    int Iteration;
+};
+
+Score SearchSplitRootMove(WorkerState& worker, const SplitPoint& split, int position, Score alpha) {
+    const RootFrame& frame = *static_cast<const RootFrame*>(split.Frame);
+    return SearchRootMove(worker, frame.Position, frame.Iteration, position, alpha);
+}
+
+// The root moves from the outcome's position on, up to the first known loss, shared with the
+// helper threads. Their values are accepted in the one-thread order; a time-out leaves a prefix.
+[[gnu::noinline]] void SplitRootMoves(Root& root, WorkerState& search, int iteration,
+                                      IterationOutcome& outcome) {
+    const CandidateList& candidates = root.Candidates;
+    int end = outcome.Position;
+    while (end < candidates.Count && root.RootScores[candidates.Cells[end]] >= -(WinThreshold - 1))
+        ++end;
+    const RootFrame frame{root, iteration};
+    SplitPoint split;
+    split.Of = SplitPoint::Kind::Root;
+    split.Depth = ReportedDepth(iteration);
+    split.Count = end;
+    split.Search = &SearchSplitRootMove;
+    split.Frame = &frame;
+    const int from = outcome.Position;
+    RunSplit(search, split, from, ChildBounds{outcome.BestScore, InfiniteScore});
+    for (int p = from; p < split.NextCommit; ++p)
+        Accept(root, outcome, candidates.Cells[p], split.Children[p].Value);
+    outcome.Position = split.NextCommit;
+    outcome.TimedOut = split.NextCommit < end;
+}
+
 // One iteration over the root moves in their present order, each searched with the window
 // (best score so far, +infinity); stops at the first move an earlier iteration found lost, or
-// when the clock runs out. Stores every finished move's value in the root scores.
-IterationOutcome SearchIteration(Root& root, int iteration) {
-    SearchState& search = root.Search;
+// when the clock runs out. Stores every finished move's value in the root scores. In a parallel
+// search the moves after the first are shared with the helper threads.
+template <typename State>
+IterationOutcome SearchIteration(Root& root, State& search, int iteration) {
     const CandidateList& candidates = root.Candidates;
-    CellScores childNext, childMover;
-    CandidateList childList;
     IterationOutcome outcome;
     for (; outcome.Position < candidates.Count; ++outcome.Position) {
         const CellIndex cell = candidates.Cells[outcome.Position];
         if (root.RootScores[cell] < -(WinThreshold - 1)) break;
-
-        search.Model.Board[cell] = EngineStone;
-        childNext = root.OpponentGains;
-        childMover = root.EngineGains;
-        childList = candidates;
-        const Score result = (*root.Nodes)[iteration](
-            search, -InfiniteScore, Negate(AdjustBound(outcome.BestScore)), outcome.Position,
-            Wrap16(-(root.StaticEval + root.EngineGains[cell])), childNext, childMover, childList);
-        search.Model.Board[cell] = EmptyCell;
-        if ((outcome.TimedOut = search.Budget.OutOfTime())) break;
-
-        const Score value = Negate(result);
-        root.RootScores[cell] = value;
-        if (value > outcome.BestScore) {
-            outcome.BestScore = value;
-            outcome.BestMove = cell;
+        if constexpr (IsWorker<State>) {
+            if (outcome.Position > 0 && MaySplit(search)) {
+                SplitRootMoves(root, search, iteration, outcome);
+                break;
+            }
         }
+        const Score value =
+            SearchRootMove(search, root, iteration, outcome.Position, outcome.BestScore);
+        if ((outcome.TimedOut = ShouldStop(search))) break;
+        Accept(root, outcome, cell, value);
     }
     return outcome;
 }
@@ -105,42 +169,26 @@ CellIndex TimeOutChoice(const IterationOutcome& outcome, const CandidateList& ca
     return previousBest;
 }
 
-}  // namespace
-
 // Iterative deepening over the root candidates, in the order of the previous iteration's scores;
 // moves an earlier iteration found lost are not searched again. A time-out drops the unfinished
 // root move and answers from the last complete information.
-SearchResult RootSearch(std::span<const Stone, CellCount> board, const SearchLimits& limits,
-                        const IterationCallback& onIteration) {
-    SearchResult result;
-    Root root;
-    std::copy(board.begin(), board.end(), root.Search.Model.Board);
-    root.Search.Budget = limits.Time;
-    const SearchPath path = limits.Path.value_or(BestPath());
-    result.Path = PathAvailable(path) ? path : SearchPath::Base;
-    root.Nodes = &NodeChainOf(result.Path);
-    root.StaticEval =
-        BuildModel(root.Search.Model, root.EngineGains, root.OpponentGains, root.Candidates);
-    root.RootScores = root.EngineGains;
-
-    if (const std::optional<CellIndex> move = ImmediateAnswer(root)) {
-        result.Move = *move;
-        return result;
-    }
-
-    SearchState& search = root.Search;
+template <typename State>
+void Deepen(Root& root, State& search, const SearchLimits& limits,
+            const IterationCallback& onIteration, SearchResult& result) {
     CellIndex bestMove = NoCell;
     for (int iteration = 0; iteration <= limits.LastIteration; ++iteration) {
         const CellIndex previousBest = bestMove;
         StableSortByScore(root.Candidates.Cells, root.Candidates.Count, root.RootScores);
         search.NodeCount = 0;
         const int64_t iterationStart = ClockNanoseconds();
-        const IterationOutcome outcome = SearchIteration(root, iteration);
+        const IterationOutcome outcome = SearchIteration(root, search, iteration);
         const int64_t iterationEnd = ClockNanoseconds();
 
-        if (outcome.TimedOut || search.Budget.OutOfTime()) {
+        if (outcome.TimedOut || ShouldStop(search)) {
             result.Move = TimeOutChoice(outcome, root.Candidates, previousBest);
-            return result;
+            result.TimedOut = true;
+            result.Accepted = outcome.Position;
+            return;
         }
 
         bestMove = outcome.BestMove;
@@ -154,7 +202,57 @@ SearchResult RootSearch(std::span<const Stone, CellCount> board, const SearchLim
             outcome.BestScore <= -WinThreshold || !search.Budget.MayDeepen())
             break;
     }
+}
+
+// Builds the root's view and the search state's model from the board; answers at once where no
+// search is needed, and deepens otherwise.
+template <typename State>
+SearchResult SearchPosition(State& search, std::span<const Stone, CellCount> board,
+                            const SearchLimits& limits, const IterationCallback& onIteration) {
+    SearchResult result;
+    Root root;
+    std::copy(board.begin(), board.end(), search.Model.Board);
+    search.Budget = limits.Time;
+    const SearchPath path = limits.Path.value_or(BestPath());
+    result.Path = PathAvailable(path) ? path : SearchPath::Base;
+    root.Nodes = &NodeChainOf(result.Path);
+    root.WorkerNodes = &WorkerNodeChainOf(result.Path);
+    root.StaticEval =
+        BuildModel(search.Model, root.EngineGains, root.OpponentGains, root.Candidates);
+    root.RootScores = root.EngineGains;
+
+    if (const std::optional<CellIndex> move = ImmediateAnswer(root, search.Model)) {
+        result.Move = *move;
+        return result;
+    }
+    if constexpr (IsWorker<State>) {
+        SearchThreads& threads = *limits.Threads;
+        threads.Begin(*search.Shared);
+        Deepen(root, search, limits, onIteration, result);
+        threads.End();
+        result.ThrownNodes = search.Shared->Thrown.load(std::memory_order_relaxed);
+    } else {
+        Deepen(root, search, limits, onIteration, result);
+    }
     return result;
+}
+
+}  // namespace
+
+SearchResult RootSearch(std::span<const Stone, CellCount> board, const SearchLimits& limits,
+                        const IterationCallback& onIteration) {
+    if (limits.Threads && limits.Threads->Helpers() > 0) {
+        ParallelSearch shared;
+        shared.Budget = limits.Time;
+        const unsigned cores = std::thread::hardware_concurrency();  // 0 when unknown
+        shared.MoreThreadsThanCores =
+            cores > 0 && static_cast<unsigned>(limits.Threads->Helpers() + 1) > cores;
+        WorkerState search;
+        search.Shared = &shared;
+        return SearchPosition(search, board, limits, onIteration);
+    }
+    SearchState search;
+    return SearchPosition(search, board, limits, onIteration);
 }
 
 }  // namespace tarn

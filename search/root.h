@@ -22,15 +22,19 @@ struct IterationReport {
     double Seconds;
 };
 
-// How far a search may go. The engine's turn gives the manager's time limits and every
-// iteration; the bench and the tests switch the clock off and stop after a given iteration so
-// that a search is exactly repeatable.
+class SearchThreads;
+
+// How far a search may go, and on how many threads. The engine's turn gives the manager's time
+// limits and every iteration; the bench and the tests switch the clock off and stop after a given
+// iteration so that a search is exactly repeatable. With helper threads the search finds the
+// same results sooner.
 struct SearchLimits {
     TimeBudget Time;
     int LastIteration = MaxIterations - 1;
     // The instruction set to search with; none: the best this processor has. A path the build or
     // the processor lacks gives way to the base path.
     std::optional<SearchPath> Path = std::nullopt;
+    SearchThreads* Threads = nullptr;  // none: the search runs on the caller's thread alone
 };
 
 struct SearchResult {
@@ -38,6 +42,9 @@ struct SearchResult {
     SearchPath Path = SearchPath::Base;  // the path that searched
     int Iterations = 0;                  // completed and reported iterations
     IterationReport PerIteration[MaxIterations] = {};
+    bool TimedOut = false;     // the time ran out in the iteration after the last completed one
+    int Accepted = 0;          // root moves that iteration had searched to the end by then
+    uint64_t ThrownNodes = 0;  // nodes the helper threads searched on speculation, in vain
 };
 
 // Called after every completed iteration, before the next one starts.

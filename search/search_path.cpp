@@ -18,7 +18,8 @@ namespace tarn {
 #ifdef TARN_X86_64_V3_PATH
 namespace x86_64_v3_path {
 extern const NodeChain NodeByDepth;
-}
+extern const WorkerNodeChain WorkerNodeByDepth;
+}  // namespace x86_64_v3_path
 #endif
 
 namespace {
@@ -86,6 +87,14 @@ const NodeChain& NodeChainOf(SearchPath path) {
 #endif
     (void)path;
     return NodeByDepth;  // this file is compiled once, for the base path
+}
+
+const WorkerNodeChain& WorkerNodeChainOf(SearchPath path) {
+#ifdef TARN_X86_64_V3_PATH
+    if (path == SearchPath::X86_64_V3) return x86_64_v3_path::WorkerNodeByDepth;
+#endif
+    (void)path;
+    return WorkerNodeByDepth;
 }
 
 }  // namespace tarn

@@ -15,4 +15,13 @@ struct SearchState {
     TimeBudget Budget;
 };
 
+inline namespace TARN_PATH_NAMESPACE {
+
+// Whether the search must stop: on one thread, only when the time is up.
+inline bool ShouldStop(const SearchState& search) {
+    return search.Budget.OutOfTime();
+}
+
+}  // namespace TARN_PATH_NAMESPACE
+
 }  // namespace tarn

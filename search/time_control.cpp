@@ -4,12 +4,12 @@ namespace tarn {
 
 bool TimeBudget::OutOfTime() const {
     if (!ClockEnabled) return false;
-    return tarn::OutOfTime(ClockNanoseconds() - TurnStartTime, TimeoutTurn, TimeLeft);
+    return tarn::OutOfTime(Clock() - TurnStartTime, TimeoutTurn, TimeLeft);
 }
 
 bool TimeBudget::MayDeepen() const {
     if (!ClockEnabled) return true;
-    return tarn::MayDeepen(ClockNanoseconds() - TurnStartTime, TimeoutTurn, TimeLeft);
+    return tarn::MayDeepen(Clock() - TurnStartTime, TimeoutTurn, TimeLeft);
 }
 
 }  // namespace tarn

@@ -23,11 +23,14 @@ constexpr bool MayDeepen(int64_t elapsed, int64_t timeoutTurn, int64_t timeLeft)
 
 // The limits of one search, handed in when it starts: the settings cannot change while it runs.
 // With the clock switched off (the bench, exact tests) no limit ever ends the search.
+// Tests may put a clock of their own in place of the monotonic one, to stop a search at a chosen
+// clock test.
 struct TimeBudget {
-    int64_t TurnStartTime = 0;  // nanoseconds on the monotonic clock
+    int64_t TurnStartTime = 0;  // nanoseconds on the clock
     int64_t TimeoutTurn = 0;    // milliseconds
     int64_t TimeLeft = 0;       // milliseconds
     bool ClockEnabled = false;
+    int64_t (*Clock)() = ClockNanoseconds;
 
     // Compiled once, for the base path: the node chain of every path calls these, and an inline
     // copy built for one path could be kept by the linker for all (game/path_namespace.h).

@@ -171,6 +171,8 @@ def start_game(engine, args, read_timeout):
     if answer != "OK":
         raise CheckFailed(f"{engine.label}: answered {answer!r} to START 20")
     engine.send(f"INFO timeout_turn {args.turn_ms}")
+    if args.threads:
+        engine.send(f"INFO thread_num {args.threads}")
     engine.history = []
 
 
@@ -248,6 +250,8 @@ def main():
     parser.add_argument("--turn-ms", type=int, default=300, help="sent as INFO timeout_turn")
     parser.add_argument("--time-left", type=int, default=NO_MATCH_LIMIT,
                         help="sent as INFO time_left before every move")
+    parser.add_argument("--threads", type=int, default=0,
+                        help="sent as INFO thread_num after START (not sent when 0)")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--quiet", action="store_true", help="print the summary only")
     args = parser.parse_args()

@@ -1,9 +1,11 @@
 // START, TURN, BEGIN, BOARD and END, and the engine's turn they lead to.
 #include <algorithm>
+#include <random>
 #include <string>
 
 #include "protocol/text_forms.h"
 #include "search/clock.h"
+#include "search/threads.h"
 #include "tests/protocol/transcript.h"
 #include "tests/support/boards.h"
 
@@ -229,7 +231,52 @@ TEST_F(GameCommandsTest, EngineTurnHandsTheSearchTheBoardAndTheTurnsTime) {
     EXPECT_GE(time.TurnStartTime, before);
     EXPECT_LE(time.TurnStartTime, after);
     EXPECT_EQ(limits[0].LastIteration, MaxIterations - 1);
+    EXPECT_EQ(limits[0].Threads, nullptr);
     EXPECT_EQ(Game.Board[CellAt(1, 2)], EngineStone);
+}
+
+// INFO thread_num sets the threads a turn searches with: below 2, or not a number, no helper at
+// all; above the maximum, the maximum. The helpers last from turn to turn and over START.
+TEST_F(GameCommandsTest, ThreadNumSetsTheHelpersOfATurn) {
+    std::vector<SearchThreads*> given;
+    std::vector<int> helpers;
+    session.Search = [&](std::span<const Stone, CellCount> board, const SearchLimits& limits,
+                         const IterationCallback&) {
+        given.push_back(limits.Threads);
+        helpers.push_back(limits.Threads ? limits.Threads->Helpers() : 0);
+        SearchResult result;
+        result.Move = static_cast<CellIndex>(std::find(board.begin(), board.end(), EmptyCell) -
+                                             board.begin());
+        return result;
+    };
+    Run("START 20\nTURN 9,9\nINFO thread_num 3\nTURN 9,10\nTURN 9,11\nSTART 20\nTURN 9,9\n"
+        "INFO thread_num 1000\nTURN 9,10\nINFO thread_num abc\nTURN 9,11\n"
+        "INFO thread_num 2\nTURN 9,12\nINFO thread_num -4\nTURN 9,13\n");
+    EXPECT_EQ(helpers, (std::vector<int>{0, 2, 2, 2, 63, 0, 1, 0}));
+    EXPECT_EQ(given[2], given[1]);
+    EXPECT_EQ(given[3], given[1]);
+    EXPECT_EQ(EngineSettings.thread_num, -4);
+}
+
+// Short games one after another in one session, searched on three threads: every answer is a
+// move on a free cell, and the session ends as usual.
+TEST_F(GameCommandsTest, ManyShortGamesOnThreeThreads) {
+    Run("INFO thread_num 3\nINFO timeout_turn 15\n");
+    std::mt19937 random(5);
+    for (int game = 0; game < 12; ++game) {
+        Transcript t = Run("START 20\nBOARD\n10,10,2\n9,11,1\nDONE\n");
+        ASSERT_EQ(t.Lines.size(), 2u);
+        ASSERT_TRUE(IsEngineMove(t.Lines[1]));
+        for (int turn = 0; turn < 6; ++turn) {
+            CellIndex cell;
+            do cell = CellAt(6 + random() % 9, 6 + random() % 9);
+            while (Game.Board[cell] != EmptyCell);
+            t = Run("TURN " + MoveText(cell) + "\n");
+            ASSERT_EQ(t.Lines.size(), 1u);
+            ASSERT_TRUE(IsEngineMove(t.Lines[0]));
+        }
+    }
+    EXPECT_TRUE(Run("END\n").Ended);
 }
 
 TEST_F(GameCommandsTest, FullBoardAnswersBadCoordinates) {

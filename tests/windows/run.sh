@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Tests the Windows build under wine, headless: the clock check, the standard-input handling of
 # CRLF and 0x1A, the end-to-end protocol tests against pbrain-tarn.exe, one self-play game
-# between two .exe engines, and the bench signature of tarn-bench.exe on each instruction-set path
-# against the Linux build's.
+# between two .exe engines searching on two threads each, the DLLs the engine imports, and the
+# bench signature of tarn-bench.exe on each instruction-set path against the Linux build's.
 # Expects `make build windows` to have run (the Makefile's test-windows target does that);
 # TARN_LINUX_BUILD names another Linux build folder than build/.
 set -euo pipefail
@@ -36,6 +36,17 @@ fi
 "$wineserver" -p 2>/dev/null || true  # already running: it stays for this run anyway
 trap '"$wineserver" -k || true' EXIT
 
+echo "== DLLs the engine imports: Windows' own only"
+dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
+    tr '[:upper:]' '[:lower:]' | sort -u)
+echo "$dlls"
+for dll in $dlls; do
+    case "$dll" in
+    kernel32.dll | msvcrt.dll) ;;
+    *) echo "FAIL: $exe imports $dll, which Windows does not ship" >&2; exit 1 ;;
+    esac
+done
+
 echo "== clock"
 x86_64-w64-mingw32-g++-win32 -std=c++20 -O2 -Wall -Wextra -Werror -static -I"$root" \
     tests/windows/clock_check.cpp -o build-windows/clock-check.exe
@@ -66,8 +77,8 @@ if [ "$e2e_ran" = 0 ]; then
     exit 1
 fi
 
-echo "== self-play: one game at 300 ms per move, both sides pbrain-tarn.exe"
-python3 tools/selfplay.py --engine "$engine" --games 1 --turn-ms 300 --seed 7
+echo "== self-play: one game at 300 ms per move, both sides pbrain-tarn.exe on two threads"
+python3 tools/selfplay.py --engine "$engine" --games 1 --turn-ms 300 --seed 7 --threads 2
 
 echo "== bench signature, on each instruction-set path"
 linux_signature=$("$linux_build"/tarn-bench | tail -n 1)

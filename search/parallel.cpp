@@ -1,0 +1,391 @@
+#include "search/parallel.h"
+
+#include <chrono>
+#include <thread>
+
+namespace tarn {
+
+namespace {
+
+using Kind = SplitPoint::Kind;
+using ChildState = SplitPoint::ChildState;
+
+// A thread waiting at its own split point helps below it at most this many split points deep,
+// which bounds its stack: each level adds at most one line of the search.
+constexpr int MaxHelpNesting = 3;
+
+// Waits a little before a waiting thread looks for work again. Work usually turns up within
+// microseconds, so the thread spins at first, which keeps its core; a long wait yields the core.
+// With more threads than cores, the waiting thread sleeps instead: a thread that only yields
+// still takes its turns on a core, and the one that has to notice a time-out could wait behind
+// it for a whole time slice of the system's scheduler. With a core each, sleeping would only
+// hand work over later.
+class Backoff {
+public:
+    explicit Backoff(const ParallelSearch& search) : sleeps(search.MoreThreadsThanCores) {}
+
+    void Pause() {
+        if (rounds < SpinRounds) {
+            ++rounds;
+            for (int i = 0; i < 32; ++i) CpuRelax();
+        } else if (sleeps) {
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+        } else {
+            std::this_thread::yield();
+        }
+    }
+    void Reset() { rounds = 0; }
+
+private:
+    static constexpr int SpinRounds = 256;
+    static void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    int rounds = 0;
+    bool sleeps;
+};
+
+// The positions below this are wanted: the width of a node, every move at the root.
+int WantedLimit(const SplitPoint& split) {
+    if (split.Of == Kind::Root) return split.Count;
+    return split.Bounds.Width < split.Count ? split.Bounds.Width : split.Count;
+}
+
+// Books the value of the next child in the one-thread order; true when the split stops with it.
+// The root has neither a width nor a cut-off: each move is searched with the window of the best
+// score so far, its alpha.
+bool Book(SplitPoint& split, Score value) {
+    if (split.Of == Kind::Root) {
+        if (value > split.Bounds.Alpha) split.Bounds.Alpha = value;
+        return false;
+    }
+    return BookChild(split.Bounds, value, split.Count);
+}
+
+// The rest of these run under the split point's lock.
+
+void UpdateFreeAhead(SplitPoint& split) {
+    int ahead = -1;
+    if (!split.Finished.load(std::memory_order_relaxed)) {
+        const int limit = WantedLimit(split);
+        for (int p = split.NextCommit; p < limit; ++p) {
+            if (p >= split.Started || split.Children[p].State == ChildState::Free) {
+                ahead = p - split.NextCommit;
+                break;
+            }
+        }
+    }
+    split.FreeAhead.store(ahead, std::memory_order_relaxed);
+    split.CommittedUpTo.store(split.NextCommit, std::memory_order_relaxed);
+}
+
+// Hands out the earliest wanted child that no thread searches, to be searched with the present
+// alpha; -1 when there is none.
+int TakeChild(SplitPoint& split) {
+    if (split.Finished.load(std::memory_order_relaxed)) return -1;
+    const int limit = WantedLimit(split);
+    for (int p = split.NextCommit; p < limit; ++p) {
+        SplitPoint::Child& child = split.Children[p];
+        if (p == split.Started) {
+            child.State = ChildState::Free;
+            ++split.Started;
+        }
+        if (child.State != ChildState::Free) continue;
+        child.State = ChildState::Running;
+        child.Alpha = split.Bounds.Alpha;
+        UpdateFreeAhead(split);
+        return p;
+    }
+    return -1;
+}
+
+// Commits the finished children in order, as far as they go, and publishes what changed: the
+// stop test of the threads below reads alpha, the width and the stop without the lock. A new
+// alpha makes the results of later children searched with the old one worthless.
+void CommitInOrder(SplitPoint& split, ParallelSearch& shared) {
+    if (split.Finished.load(std::memory_order_relaxed)) return;
+    const Score alphaBefore = split.Bounds.Alpha;
+    const int limitBefore = WantedLimit(split);
+    bool stopped = false;
+    int limit = limitBefore;
+    while (split.NextCommit < limit && split.NextCommit < split.Started &&
+           !shared.TimedOut.load(std::memory_order_acquire)) {
+        SplitPoint::Child& child = split.Children[split.NextCommit];
+        if (child.State != ChildState::Done) break;
+        const Score alpha = split.Bounds.Alpha;
+        ++split.NextCommit;
+        split.Committed += child.Nodes;
+        if (Book(split, child.Value)) {
+            split.StopValue = child.Value;
+            stopped = true;
+            break;
+        }
+        if (split.Bounds.Alpha != alpha) {
+            for (int p = split.NextCommit; p < split.Started; ++p) {
+                SplitPoint::Child& later = split.Children[p];
+                if (later.State != ChildState::Done) continue;
+                later.State = ChildState::Free;
+                shared.Thrown.fetch_add(later.Nodes, std::memory_order_relaxed);
+            }
+        }
+        limit = WantedLimit(split);
+    }
+    if (stopped || split.NextCommit >= limit) split.Finished.store(true, std::memory_order_release);
+    if (stopped || limit != limitBefore || split.Bounds.Alpha != alphaBefore) {
+        split.Alpha.store(split.Bounds.Alpha, std::memory_order_relaxed);
+        split.Limit.store(limit, std::memory_order_relaxed);
+        if (stopped) split.Stopped.store(true, std::memory_order_relaxed);
+        shared.Epoch.fetch_add(1, std::memory_order_release);
+    }
+    UpdateFreeAhead(split);
+}
+
+// Takes back the result of a child: kept if it was searched to the end with the window the child
+// has now, thrown away (the child free to be searched again, if still wanted) otherwise.
+void Complete(SplitPoint& split, ParallelSearch& shared, int position, Score alpha, Score value,
+              uint64_t nodes, bool whole) {
+    SplitPoint::Child& child = split.Children[position];
+    if (whole && !split.Stopped.load(std::memory_order_relaxed) && position < WantedLimit(split) &&
+        alpha == split.Bounds.Alpha) {
+        child = {ChildState::Done, alpha, value, nodes};
+    } else {
+        child.State = ChildState::Free;
+        shared.Thrown.fetch_add(nodes, std::memory_order_relaxed);
+    }
+    CommitInOrder(split, shared);
+}
+
+// Whether the whole split point has become worthless: the time is up, or the child of another
+// split point within which it was made is no longer wanted. Its owner then abandons it.
+bool Abandoned(const SplitPoint& split, const ParallelSearch& shared) {
+    return shared.TimedOut.load(std::memory_order_acquire) ||
+           (split.Parent && Unwanted(*split.Parent));
+}
+
+// Searches children of the split point one after another while any is free, and returns when
+// none is, or after a child that stopped before its end (its split point may be abandoned). Each
+// child's nodes are counted apart from the thread's own and handed to the split point, which adds
+// the committed ones to its owner's count.
+void WorkAt(WorkerState& worker, SplitPoint& split) {
+    ParallelSearch& shared = *worker.Shared;
+    while (!Abandoned(split, shared)) {
+        int position;
+        Score alpha;
+        {
+            std::lock_guard<std::mutex> lock(split.Lock);
+            position = TakeChild(split);
+            if (position < 0) return;
+            alpha = split.Bounds.Alpha;
+        }
+        if (worker.ModelOf != &split) {
+            worker.Model = split.Model;
+            worker.ModelOf = &split;
+        }
+        const SpeculativeChild child{&split, position, alpha};
+        const SpeculativeChild* outer = worker.Child;
+        worker.Child = &child;
+        worker.SeenEpoch = 0;
+        const uint64_t before = worker.NodeCount;
+        const Score value = split.Search(worker, split, position, alpha);
+        const uint64_t nodes = worker.NodeCount - before;
+        worker.NodeCount = before;
+        // A search that ran to its end put the model back; one that stopped early did not. Like
+        // the one-thread search after each child, this tests the clock before the value is used.
+        const bool whole = !TimeIsUp(worker) && !Unwanted(child);
+        worker.Child = outer;
+        worker.SeenEpoch = 0;
+        worker.ModelOf = whole ? &split : nullptr;
+        std::lock_guard<std::mutex> lock(split.Lock);
+        Complete(split, shared, position, alpha, value, nodes, whole);
+        if (!whole) return;
+    }
+}
+
+// Whether `split` lies under `ancestor`: its owner made it while searching a child of `ancestor`,
+// or of a split point that lies under it. Every split point on the way is open: each waits for
+// the children searched from it, and so for the split points made below them.
+bool LiesBelow(const SplitPoint& split, const SplitPoint& ancestor) {
+    for (const SpeculativeChild* c = split.Parent; c; c = c->Split->Parent)
+        if (c->Split == &ancestor) return true;
+    return false;
+}
+
+// How speculative the next free child of a split point is: how many children that may still
+// change its window or make it needless come before it in the one-thread order, at its split
+// point and at every split point above. A child right after the one being committed, within a
+// child that is itself next in line, is almost sure to be wanted.
+int Speculation(const SplitPoint& split, int freeAhead) {
+    int children = freeAhead;
+    for (const SpeculativeChild* c = split.Parent; c; c = c->Split->Parent)
+        children += c->Position - c->Split->CommittedUpTo.load(std::memory_order_relaxed);
+    return children;
+}
+
+// An open split point with a child waiting for a thread (under `below` if given): the least
+// speculative child, and of equal ones the one with the largest remaining depth, the most work
+// for one hand-over. The caller is counted as a helper there before the list is unlocked, so that
+// the split point stays open.
+SplitPoint* FindWork(ParallelSearch& shared, const SplitPoint* below) {
+    if (shared.OpenSplits.load(std::memory_order_relaxed) == 0) return nullptr;
+    std::lock_guard<std::mutex> lock(shared.ListLock);
+    SplitPoint* found = nullptr;
+    int foundSpeculation = 0;
+    for (SplitPoint* split = shared.Splits; split; split = split->Older) {
+        const int ahead = split->FreeAhead.load(std::memory_order_relaxed);
+        if (ahead < 0 || (below && !LiesBelow(*split, *below))) continue;
+        const int speculation = Speculation(*split, ahead);
+        if (!found || speculation < foundSpeculation ||
+            (speculation == foundSpeculation && split->Depth > found->Depth)) {
+            found = split;
+            foundSpeculation = speculation;
+        }
+    }
+    if (found) found->Helpers.fetch_add(1, std::memory_order_relaxed);
+    return found;
+}
+
+// An idle thread (counted in Idle) helps at a split point, under `below` if given; false when
+// nothing is to be done.
+bool HelpSomewhere(WorkerState& worker, const SplitPoint* below) {
+    if (worker.HelpNesting >= MaxHelpNesting) return false;
+    ParallelSearch& shared = *worker.Shared;
+    SplitPoint* split = FindWork(shared, below);
+    if (!split) return false;
+    shared.Idle.fetch_sub(1, std::memory_order_relaxed);
+    ++worker.HelpNesting;
+    WorkAt(worker, *split);
+    --worker.HelpNesting;
+    worker.ModelOf = nullptr;
+    split->Helpers.fetch_sub(1, std::memory_order_release);
+    shared.Idle.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
+void Open(ParallelSearch& shared, SplitPoint& split) {
+    std::lock_guard<std::mutex> lock(shared.ListLock);
+    split.Older = shared.Splits;
+    if (split.Older) split.Older->Newer = &split;
+    shared.Splits = &split;
+    shared.OpenSplits.fetch_add(1, std::memory_order_relaxed);
+}
+
+void Close(ParallelSearch& shared, SplitPoint& split) {
+    std::lock_guard<std::mutex> lock(shared.ListLock);
+    if (split.Newer)
+        split.Newer->Older = split.Older;
+    else
+        shared.Splits = split.Older;
+    if (split.Older) split.Older->Newer = split.Newer;
+    shared.OpenSplits.fetch_sub(1, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+bool Unwanted(const SpeculativeChild& child) {
+    for (const SpeculativeChild* c = &child; c; c = c->Split->Parent) {
+        const SplitPoint& split = *c->Split;
+        if (split.Stopped.load(std::memory_order_relaxed) ||
+            c->Position >= split.Limit.load(std::memory_order_relaxed) ||
+            c->Alpha != split.Alpha.load(std::memory_order_relaxed))
+            return true;
+    }
+    return false;
+}
+
+void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds& bounds) {
+    ParallelSearch& shared = *owner.Shared;
+    split.Parent = owner.Child;
+    split.Model = owner.Model;
+    split.Bounds = bounds;
+    split.NextCommit = split.Started = from;
+    const int limit = WantedLimit(split);
+    split.Alpha.store(bounds.Alpha, std::memory_order_relaxed);
+    split.Limit.store(limit, std::memory_order_relaxed);
+    split.Finished.store(from >= limit, std::memory_order_relaxed);
+    UpdateFreeAhead(split);
+    Open(shared, split);
+    owner.ModelOf = &split;
+
+    // The owner searches children like any helper; when all wanted ones are taken, it helps
+    // below until the last results are in.
+    bool idle = false;
+    Backoff backoff(shared);
+    for (;;) {
+        if (split.Finished.load(std::memory_order_acquire)) break;
+        if (Abandoned(split, shared)) {
+            std::lock_guard<std::mutex> lock(split.Lock);
+            split.Aborted = true;
+            split.Stopped.store(true, std::memory_order_relaxed);
+            split.Finished.store(true, std::memory_order_relaxed);
+            split.FreeAhead.store(-1, std::memory_order_relaxed);
+            shared.Epoch.fetch_add(1, std::memory_order_release);
+            break;
+        }
+        if (split.FreeAhead.load(std::memory_order_relaxed) >= 0) {
+            if (idle) shared.Idle.fetch_sub(1, std::memory_order_relaxed);
+            idle = false;
+            WorkAt(owner, split);
+            backoff.Reset();
+            continue;
+        }
+        if (!idle) shared.Idle.fetch_add(1, std::memory_order_relaxed);
+        idle = true;
+        if (HelpSomewhere(owner, &split))
+            backoff.Reset();
+        else
+            backoff.Pause();
+    }
+    Close(shared, split);
+    // Children still searched here are no longer wanted and stop at their next clock test.
+    while (split.Helpers.load(std::memory_order_acquire) > 0) {
+        if (!idle) shared.Idle.fetch_add(1, std::memory_order_relaxed);
+        idle = true;
+        if (HelpSomewhere(owner, &split))
+            backoff.Reset();
+        else
+            backoff.Pause();
+    }
+    if (idle) shared.Idle.fetch_sub(1, std::memory_order_relaxed);
+
+    std::lock_guard<std::mutex> lock(split.Lock);
+    if (owner.ModelOf != &split) owner.Model = split.Model;
+    owner.ModelOf = nullptr;
+    for (int p = split.NextCommit; p < split.Started; ++p)
+        if (split.Children[p].State == ChildState::Done)
+            shared.Thrown.fetch_add(split.Children[p].Nodes, std::memory_order_relaxed);
+    owner.NodeCount += split.Committed;
+}
+
+[[gnu::noinline]] SplitEnd SplitNode(WorkerState& owner, const NodeFrame& frame,
+                                     ChildBounds& bounds, int from, int depth,
+                                     SplitChildSearch search) {
+    SplitPoint split;
+    split.Of = Kind::Node;
+    split.Depth = depth;
+    split.Count = frame.Candidates.Count;
+    split.Search = search;
+    split.Frame = &frame;
+    RunSplit(owner, split, from, bounds);
+    bounds = split.Bounds;
+    return {split.Aborted, !split.Aborted && split.Stopped.load(std::memory_order_relaxed),
+            split.StopValue};
+}
+
+void HelpSearch(ParallelSearch& shared) {
+    WorkerState worker;
+    worker.Shared = &shared;
+    worker.Budget = shared.Budget;
+    shared.Idle.fetch_add(1, std::memory_order_relaxed);
+    Backoff backoff(shared);
+    while (shared.Searching.load(std::memory_order_acquire)) {
+        if (HelpSomewhere(worker, nullptr))
+            backoff.Reset();
+        else
+            backoff.Pause();
+    }
+    shared.Idle.fetch_sub(1, std::memory_order_relaxed);
+}
+
+}  // namespace tarn
