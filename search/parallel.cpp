@@ -312,6 +312,15 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
     // below until the last results are in.
     bool idle = false;
     Backoff backoff(shared);
+    // Counted idle, helps below this split point, or waits a little when there is nothing to do.
+    auto helpBelow = [&] {
+        if (!idle) shared.Idle.fetch_add(1, std::memory_order_relaxed);
+        idle = true;
+        if (HelpSomewhere(owner, &split))
+            backoff.Reset();
+        else
+            backoff.Pause();
+    };
     for (;;) {
         if (split.Finished.load(std::memory_order_acquire)) break;
         if (Abandoned(split, shared)) {
@@ -330,23 +339,11 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
             backoff.Reset();
             continue;
         }
-        if (!idle) shared.Idle.fetch_add(1, std::memory_order_relaxed);
-        idle = true;
-        if (HelpSomewhere(owner, &split))
-            backoff.Reset();
-        else
-            backoff.Pause();
+        helpBelow();
     }
     Close(shared, split);
-    // Children still searched here are no longer wanted and stop at their next clock test.
-    while (split.Helpers.load(std::memory_order_acquire) > 0) {
-        if (!idle) shared.Idle.fetch_add(1, std::memory_order_relaxed);
-        idle = true;
-        if (HelpSomewhere(owner, &split))
-            backoff.Reset();
-        else
-            backoff.Pause();
-    }
+    // Children still searched here are no longer wanted and stop at their next stop test.
+    while (split.Helpers.load(std::memory_order_acquire) > 0) helpBelow();
     if (idle) shared.Idle.fetch_sub(1, std::memory_order_relaxed);
 
     std::lock_guard<std::mutex> lock(split.Lock);
