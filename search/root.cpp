@@ -114,8 +114,7 @@ Score SearchSplitRootMove(WorkerState& worker, const SplitPoint& split, int posi
                                       IterationOutcome& outcome) {
     const CandidateList& candidates = root.Candidates;
     int end = outcome.Position;
-    while (end < candidates.Count && root.RootScores[candidates.Cells[end]] >= -(WinThreshold - 1))
-        ++end;
+    while (end < candidates.Count && !IsForcedLoss(root.RootScores[candidates.Cells[end]])) ++end;
     const RootFrame frame{root, iteration};
     SplitPoint split;
     split.Of = SplitPoint::Kind::Root;
@@ -141,7 +140,7 @@ IterationOutcome SearchIteration(Root& root, State& search, int iteration) {
     IterationOutcome outcome;
     for (; outcome.Position < candidates.Count; ++outcome.Position) {
         const CellIndex cell = candidates.Cells[outcome.Position];
-        if (root.RootScores[cell] < -(WinThreshold - 1)) break;
+        if (IsForcedLoss(root.RootScores[cell])) break;
         if constexpr (IsWorker<State>) {
             if (outcome.Position > 0 && MaySplit(search)) {
                 SplitRootMoves(root, search, iteration, outcome);
@@ -162,7 +161,7 @@ IterationOutcome SearchIteration(Root& root, State& search, int iteration) {
 // it weighed at least two moves; if not, the previous iteration's best.
 CellIndex TimeOutChoice(const IterationOutcome& outcome, const CandidateList& candidates,
                         CellIndex previousBest) {
-    if (outcome.BestScore <= -WinThreshold)
+    if (IsForcedLoss(outcome.BestScore))
         return outcome.Position < candidates.Count ? candidates.Cells[outcome.Position]
                                                    : outcome.BestMove;
     if (outcome.Position >= 2 || previousBest == NoCell) return outcome.BestMove;
@@ -198,8 +197,8 @@ void Deepen(Root& root, State& search, const SearchLimits& limits,
         if (onIteration) onIteration(report);
 
         result.Move = bestMove;
-        if (outcome.Position < 2 || outcome.BestScore >= WinThreshold ||
-            outcome.BestScore <= -WinThreshold || !search.Budget.MayDeepen())
+        if (outcome.Position < 2 || IsForcedWin(outcome.BestScore) ||
+            IsForcedLoss(outcome.BestScore) || !search.Budget.MayDeepen())
             break;
     }
 }
