@@ -74,9 +74,8 @@ void EngineTurn(Session& session, std::ostream& out) {
 AfterCommand StartCommand(Session& session, std::istream& args, std::istream&, std::ostream& out) {
     int32_t size = 0;
     ReadNumberList(args, &size, 1);
-    if (!CleanlyAtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-    } else if (size != BoardSize) {
+    if (!ArgumentsEndTheLine(args, out)) return AfterCommand::Continue;
+    if (size != BoardSize) {
         ErrorLine(out, "Unsupported size of the board");
     } else {
         session.Game.Reset();
@@ -88,10 +87,7 @@ AfterCommand StartCommand(Session& session, std::istream& args, std::istream&, s
 AfterCommand TurnCommand(Session& session, std::istream& args, std::istream&, std::ostream& out) {
     int32_t xy[2] = {};
     ReadNumberList(args, xy, 2);
-    if (!CleanlyAtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-        return AfterCommand::Continue;
-    }
+    if (!ArgumentsEndTheLine(args, out)) return AfterCommand::Continue;
     const CellIndex cell = CellOf(xy[0], xy[1]);
     if (!session.Game.IsFreeCell(cell)) {
         ErrorLine(out, "Bad coordinates");
@@ -103,9 +99,8 @@ AfterCommand TurnCommand(Session& session, std::istream& args, std::istream&, st
 }
 
 AfterCommand BeginCommand(Session& session, std::istream& args, std::istream&, std::ostream& out) {
-    if (!AtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-    } else if (session.Game.MoveNumber >= 2) {
+    if (!ArgumentsEndTheLine(args, out)) return AfterCommand::Continue;
+    if (session.Game.MoveNumber >= 2) {
         ErrorLine(out, "The \"Begin\" command can be executed only in the beginning of the game");
     } else {
         EngineTurn(session, out);
@@ -118,16 +113,13 @@ AfterCommand BeginCommand(Session& session, std::istream& args, std::istream&, s
 // for the command loop.
 AfterCommand BoardCommand(Session& session, std::istream& args, std::istream& in,
                           std::ostream& out) {
-    if (!AtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-        return AfterCommand::Continue;
-    }
+    if (!ArgumentsEndTheLine(args, out)) return AfterCommand::Continue;
     std::string line;
     while (ReadBlockLine(in, line) && line != "DONE") {
-        std::istringstream stone_line = MakeLineStream(line);
+        std::istringstream stoneLine = MakeLineStream(line);
         int32_t stone[3] = {};
-        ReadNumberList(stone_line, stone, 3);
-        if (!CleanlyAtLineEnd(stone_line)) {
+        ReadNumberList(stoneLine, stone, 3);
+        if (!CleanlyAtLineEnd(stoneLine)) {
             ErrorLine(out, "Wrong syntax");
             return AfterCommand::Continue;
         }
@@ -147,11 +139,7 @@ AfterCommand BoardCommand(Session& session, std::istream& args, std::istream& in
 }
 
 AfterCommand EndCommand(Session&, std::istream& args, std::istream&, std::ostream& out) {
-    if (!AtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-        return AfterCommand::Continue;
-    }
-    return AfterCommand::EndProcess;
+    return ArgumentsEndTheLine(args, out) ? AfterCommand::EndProcess : AfterCommand::Continue;
 }
 
 }  // namespace tarn

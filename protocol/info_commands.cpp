@@ -92,10 +92,7 @@ void PrintLastMoves(const GameState& game, std::ostream& out) {
 }  // namespace
 
 AfterCommand AboutCommand(Session&, std::istream& args, std::istream&, std::ostream& out) {
-    if (!AtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-        return AfterCommand::Continue;
-    }
+    if (!ArgumentsEndTheLine(args, out)) return AfterCommand::Continue;
     std::string text;
     for (const auto& [key, value] : AboutPairs) {
         if (!text.empty()) text += ", ";
@@ -128,10 +125,7 @@ AfterCommand DebugCommand(Session& session, std::istream& args, std::istream&, s
     if (keyword != "config" && keyword != "last_moves" && keyword != "move_number") {
         return AfterCommand::Continue;
     }
-    if (!AtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-        return AfterCommand::Continue;
-    }
+    if (!ArgumentsEndTheLine(args, out)) return AfterCommand::Continue;
     if (keyword == "config") {
         PrintConfig(out);
     } else if (keyword == "last_moves") {

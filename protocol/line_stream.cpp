@@ -7,8 +7,8 @@ namespace tarn {
 
 bool ReadCommandLine(std::istream& in, std::string& line) {
     if (!std::getline(in, line)) return false;
-    const bool ended_by_line_feed = !in.eof();
-    if (ended_by_line_feed && !line.empty() && line.back() == '\r') line.pop_back();
+    const bool endedByLineFeed = !in.eof();
+    if (endedByLineFeed && !line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }
 
@@ -28,10 +28,6 @@ void ToLowerAscii(std::string& text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-}
-
-bool AtLineEnd(const std::istream& args) {
-    return args.eof();
 }
 
 bool CleanlyAtLineEnd(const std::istream& args) {

@@ -22,12 +22,9 @@ std::istringstream MakeLineStream(const std::string& line);
 void ToUpperAscii(std::string& text);
 void ToLowerAscii(std::string& text);
 
-// The line has been read to its end: true after the command word only when nothing, not even a
-// blank, follows it.
-bool AtLineEnd(const std::istream& args);
-
-// The line has been read to its end and every extraction on it succeeded: after numbers, the
-// last one was read and nothing at all follows it.
+// The line has been read to its end and every extraction on it succeeded: after the command
+// word, nothing at all follows it, not even a blank; after numbers, the last one was read and
+// nothing follows it.
 bool CleanlyAtLineEnd(const std::istream& args);
 
 // Reads `count` signed 32-bit numbers separated by commas ("x,y", "x,y,who"). White space,

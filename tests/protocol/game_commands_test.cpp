@@ -140,7 +140,7 @@ TEST_F(GameCommandsTest, EmptyBoardBlockPlaysTheCentre) {
 
 TEST_F(GameCommandsTest, BoardErrorsEndTheBlockWithoutAMove) {
     struct Case {
-        const char* stone_line;
+        const char* StoneLine;
         const char* error;
     };
     const Case cases[] = {
@@ -155,12 +155,12 @@ TEST_F(GameCommandsTest, BoardErrorsEndTheBlockWithoutAMove) {
     for (const Case& c : cases) {
         SetUp();
         const Transcript t =
-            Run(std::string("START 20\nBOARD\n0,0,1\n") + c.stone_line + "\n5,5,2\nDONE\n");
+            Run(std::string("START 20\nBOARD\n0,0,1\n") + c.StoneLine + "\n5,5,2\nDONE\n");
         EXPECT_EQ(t.Lines,
                   (Lines{"OK", c.error, "UNKNOWN command (5,5,2)", "UNKNOWN command (DONE)"}))
-            << "stone line \"" << c.stone_line << "\"";
+            << "stone line \"" << c.StoneLine << "\"";
         // The stone before the bad line stays; nothing else was placed.
-        EXPECT_EQ(Game.MoveHistory, std::vector<CellIndex>{0}) << c.stone_line;
+        EXPECT_EQ(Game.MoveHistory, std::vector<CellIndex>{0}) << c.StoneLine;
     }
 }
 
