@@ -169,16 +169,20 @@ CellIndex TimeOutChoice(const IterationOutcome& outcome, const CandidateList& ca
 }
 
 // Iterative deepening over the root candidates, in the order of the previous iteration's scores;
-// moves an earlier iteration found lost are not searched again. A time-out drops the unfinished
-// root move and answers from the last complete information.
+// moves an earlier iteration found lost are not searched again. A time-out, or the node limit,
+// drops the unfinished root move and answers from the last complete information.
 template <typename State>
 void Deepen(Root& root, State& search, const SearchLimits& limits,
             const IterationCallback& onIteration, SearchResult& result) {
     CellIndex bestMove = NoCell;
+    // The nodes of the completed iterations: fewer than the node limit, or the search would have
+    // stopped at the last stop test of the iteration that reached it.
+    uint64_t nodesBefore = 0;
     for (int iteration = 0; iteration <= limits.LastIteration; ++iteration) {
         const CellIndex previousBest = bestMove;
         StableSortByScore(root.Candidates.Cells, root.Candidates.Count, root.RootScores);
         search.NodeCount = 0;
+        search.StopNodeCount = limits.MaxNodes > 0 ? limits.MaxNodes - nodesBefore : NoNodeLimit;
         const int64_t iterationStart = ClockNanoseconds();
         const IterationOutcome outcome = SearchIteration(root, search, iteration);
         const int64_t iterationEnd = ClockNanoseconds();
@@ -191,6 +195,7 @@ void Deepen(Root& root, State& search, const SearchLimits& limits,
         }
 
         bestMove = outcome.BestMove;
+        nodesBefore += search.NodeCount;
         IterationReport& report = result.PerIteration[result.Iterations++];
         report = {ReportedDepth(iteration), bestMove, outcome.BestScore, search.NodeCount,
                   static_cast<double>(iterationEnd - iterationStart) * 1e-9};
@@ -240,7 +245,9 @@ SearchResult SearchPosition(State& search, std::span<const Stone, CellCount> boa
 
 SearchResult RootSearch(std::span<const Stone, CellCount> board, const SearchLimits& limits,
                         const IterationCallback& onIteration) {
-    if (limits.Threads && limits.Threads->Helpers() > 0) {
+    // The parallel search does not count the one-thread tree's nodes at its stop tests yet: a
+    // node limit keeps the search on the caller's thread, where it is exact.
+    if (limits.Threads && limits.Threads->Helpers() > 0 && limits.MaxNodes == 0) {
         ParallelSearch shared;
         shared.Budget = limits.Time;
         const unsigned cores = std::thread::hardware_concurrency();  // 0 when unknown
