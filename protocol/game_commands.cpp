@@ -34,9 +34,14 @@ bool ReadBlockLine(std::istream& in, std::string& line) {
     return in.good();
 }
 
-// The turn's time: the manager's two limits, measured from the moment the turn starts.
-TimeBudget TurnBudget(const Settings& settings, int64_t turnStart) {
-    return {turnStart, settings.timeout_turn, settings.time_left, true};
+// The turn's limits: the manager's two time limits, measured from the moment the turn starts,
+// and the depth and the nodes the manager allows, if it set them.
+SearchLimits TurnLimits(const Settings& settings, int64_t turnStart) {
+    SearchLimits limits;
+    limits.Time = {turnStart, settings.timeout_turn, settings.time_left, true};
+    limits.LastIteration = LastIterationWithin(settings.max_depth);
+    limits.MaxNodes = settings.max_node > 0 ? static_cast<uint64_t>(settings.max_node) : 0;
+    return limits;
 }
 
 // The helper threads the turn searches with: none for one thread. The session keeps them from
@@ -56,7 +61,7 @@ SearchThreads* TurnHelpers(Session& session) {
 
 void EngineTurn(Session& session, std::ostream& out) {
     GameState& game = session.Game;
-    SearchLimits limits{TurnBudget(session.EngineSettings, ClockNanoseconds())};
+    SearchLimits limits = TurnLimits(session.EngineSettings, ClockNanoseconds());
     limits.Threads = TurnHelpers(session);
     const CellIndex cell =
         session

@@ -66,12 +66,19 @@ void ReadNumberList(std::istream& args, int32_t* numbers, int count) {
     }
 }
 
-bool ReadSettingNumber(std::istream& args, int32_t& value) {
+bool ReadSettingNumber(std::istream& args, int64_t& value) {
     args >> std::ws;
     if (args.eof()) return false;
     // A failed extraction stores 0, and one beyond the range of long long its nearest limit.
     long long wide = 0;
     args >> wide;
+    value = wide;
+    return true;
+}
+
+bool ReadSettingNumber(std::istream& args, int32_t& value) {
+    int64_t wide = 0;
+    if (!ReadSettingNumber(args, wide)) return false;
     if (wide < std::numeric_limits<int32_t>::min()) {
         value = std::numeric_limits<int32_t>::min();
     } else if (wide > std::numeric_limits<int32_t>::max()) {

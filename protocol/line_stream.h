@@ -33,10 +33,11 @@ bool CleanlyAtLineEnd(const std::istream& args);
 // the line fails too, so one CleanlyAtLineEnd test afterwards covers the whole line.
 void ReadNumberList(std::istream& args, int32_t* numbers, int count);
 
-// Reads an INFO value: a signed decimal number narrowed to 32 bits. Returns false, leaving
-// `value` alone, when only white space is left on the line. Otherwise a text that does not
-// start with a number gives 0, a number beyond 32 bits gives the nearest 32-bit limit, and
-// whatever follows the number is left unread.
+// Reads an INFO value: a signed decimal number. Returns false, leaving `value` alone, when only
+// white space is left on the line. Otherwise a text that does not start with a number gives 0, a
+// number beyond the range of `value` gives the nearest limit of that range, and whatever follows
+// the number is left unread. Most settings are 32-bit; a node count takes 64.
+bool ReadSettingNumber(std::istream& args, int64_t& value);
 bool ReadSettingNumber(std::istream& args, int32_t& value);
 
 }  // namespace tarn
