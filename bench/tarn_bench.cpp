@@ -5,11 +5,15 @@
 // searched on speculation and threw away.
 //
 //     tarn-bench [--depth D] [--nodes N] [--positions FILE] [--path NAME] [--threads N]
+//                [--simulate-threads P]
 //
 // The search runs on the best instruction-set path of the processor unless --path names one.
 // With --nodes it stops each position's search as the engine does under INFO max_node N, with
 // every depth allowed unless --depth is given too; the node counts, the speed and the signature
 // then count the completed iterations only.
+// --simulate-threads runs the parallel search on P virtual processors (search/virtual_processors.h)
+// and prints its speed-up in virtual time over one thread: the suite's nodes, which one thread
+// takes one unit of time each to search, over the virtual time P processors take.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +31,7 @@
 #include "search/root.h"
 #include "search/search_path.h"
 #include "search/threads.h"
+#include "search/virtual_processors.h"
 
 namespace {
 
@@ -99,6 +104,7 @@ int main(int argc, char** argv) {
     bool depthGiven = false;
     long long maxNodes = 0;
     int threadCount = 1;
+    int simulated = 0;
     std::string path = DefaultPositionsPath();
     std::string pathName;
     for (int i = 1; i < argc; ++i) {
@@ -114,9 +120,13 @@ int main(int argc, char** argv) {
             pathName = argv[++i];
         } else if (arg == "--threads" && i + 1 < argc) {
             threadCount = std::atoi(argv[++i]);
+        } else if (arg == "--simulate-threads" && i + 1 < argc) {
+            simulated = std::atoi(argv[++i]);
+            threadCount = simulated;
         } else {
             std::cerr << "usage: tarn-bench [--depth D] [--nodes N] [--positions FILE] "
                          "[--path NAME] [--threads N]\n"
+                         "                  [--simulate-threads P]\n"
                          "  D is the search depth, "
                       << ReportedDepth(0) << " to " << ReportedDepth(MaxIterations - 1)
                       << " in steps of 2 (default 10, or every depth with --nodes)\n"
@@ -124,7 +134,9 @@ int main(int argc, char** argv) {
                          "  NAME is an instruction-set path:"
                       << PathList() << " (default: the best this processor has)\n"
                       << "  N is the number of threads, 1 to " << MaxSearchThreads
-                      << " (default 1)\n";
+                      << " (default 1)\n"
+                      << "  P is a number of virtual processors to simulate, 1 to "
+                      << MaxSearchThreads << "\n";
             return 2;
         }
     }
@@ -154,6 +166,10 @@ int main(int argc, char** argv) {
         std::cerr << "tarn-bench: the threads must be 1 to " << MaxSearchThreads << "\n";
         return 2;
     }
+    if (simulated && !VirtualProcessors::Available()) {
+        std::cerr << "tarn-bench: this build cannot simulate processors\n";
+        return 2;
+    }
     std::vector<Position> positions;
     if (!ReadPositions(path, positions)) return 1;
 
@@ -161,7 +177,11 @@ int main(int argc, char** argv) {
         maxNodes > 0 && !depthGiven ? MaxIterations - 1 : IterationOfDepth(depth);
     limits.MaxNodes = static_cast<uint64_t>(maxNodes);
     std::unique_ptr<SearchThreads> helpers;
-    if (threadCount > 1) {
+    std::unique_ptr<VirtualProcessors> simulation;
+    if (simulated) {
+        simulation = std::make_unique<VirtualProcessors>(simulated);
+        limits.Threads = simulation.get();
+    } else if (threadCount > 1) {
         helpers = std::make_unique<SearchThreads>(threadCount - 1);
         limits.Threads = helpers.get();
     }
@@ -216,6 +236,14 @@ int main(int argc, char** argv) {
         std::cout << "Threads: " << threadCount << "\n"
                   << "Speculative nodes thrown away: " << thrownNodes << " (" << share
                   << " % of all searched)\n";
+    }
+    if (simulation) {
+        char figures[96];
+        std::snprintf(figures, sizeof figures, "Simulated speed-up: %.2f\nThrown away: %.1f %%\n",
+                      static_cast<double>(totalNodes) / static_cast<double>(simulation->Elapsed()),
+                      100.0 * static_cast<double>(thrownNodes) /
+                          static_cast<double>(totalNodes + thrownNodes));
+        std::cout << figures;
     }
     std::cout << "Signature: " << totalNodes << std::endl;
     return 0;

@@ -62,14 +62,31 @@ constexpr bool SplitsAt(int depth) {
     return std::is_same_v<State, WorkerState> && depth >= MinSplitDepth;
 }
 
-// A child of a node at remaining depth D searched by whichever thread took it from the split.
+// A node at remaining depth D whose later children the threads share: where they are searched
+// from, none of which changes during the node's child loop.
 template <int D>
-Score SearchSplitChild(WorkerState& worker, const SplitPoint& split, int p, Score alpha) {
-    const NodeFrame& node = *static_cast<const NodeFrame*>(split.Frame);
-    ChildArrays child;
-    return SearchChild<D>(worker, alpha, node.Beta, p, node.Base, node.NextGains, node.MoverGains,
-                          node.Candidates, child);
-}
+class NodeFrame final : public SplitFrame {
+public:
+    NodeFrame(const CandidateList& candidates, const CellScores& nextGains,
+              const CellScores& moverGains, Score base, Score beta)
+        : candidates(candidates),
+          nextGains(nextGains),
+          moverGains(moverGains),
+          base(base),
+          beta(beta) {}
+
+    Score SearchChild(WorkerState& worker, int position, Score alpha) const override {
+        ChildArrays child;
+        return TARN_PATH_NAMESPACE::SearchChild<D>(worker, alpha, beta, position, base, nextGains,
+                                                   moverGains, candidates, child);
+    }
+
+private:
+    const CandidateList& candidates;
+    const CellScores& nextGains;
+    const CellScores& moverGains;
+    const Score base, beta;
+};
 
 }  // namespace
 
@@ -127,9 +144,9 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
             for (int p = 1; p < bounds.Width && p < candidates.Count; ++p) {
                 if constexpr (SplitsAt<State>(D)) {
                     if (MaySplit(search)) {
-                        const NodeFrame frame{candidates, nextGains, moverGains, base, beta};
+                        const NodeFrame<D> frame(candidates, nextGains, moverGains, base, beta);
                         const SplitEnd end =
-                            SplitNode(search, frame, bounds, p, D, &SearchSplitChild<D>);
+                            SplitNode(search, frame, candidates.Count, bounds, p, D);
                         if (end.Aborted) return -InfiniteScore;
                         if ((stopped = end.Stopped)) value = end.Value;
                         break;

@@ -22,10 +22,13 @@ constexpr int MaxHelpNesting = 3;
 // hand work over later.
 class Backoff {
 public:
-    explicit Backoff(const ParallelSearch& search) : sleeps(search.MoreThreadsThanCores) {}
+    explicit Backoff(const ParallelSearch& search)
+        : simulation(search.Simulation), sleeps(search.MoreThreadsThanCores) {}
 
     void Pause() {
-        if (rounds < SpinRounds) {
+        if (simulation) {
+            simulation->Wait();
+        } else if (rounds < SpinRounds) {
             ++rounds;
             for (int i = 0; i < 32; ++i) CpuRelax();
         } else if (sleeps) {
@@ -44,8 +47,16 @@ private:
 #endif
     }
     int rounds = 0;
+    VirtualProcessors* simulation;
     bool sleeps;
 };
+
+// Where threads meet, a simulation lets the threads behind this one in virtual time catch up
+// first, and charges what the meeting costs.
+void Meet(WorkerState& worker, Overhead overhead) {
+    if (VirtualProcessors* simulation = worker.Shared->Simulation) [[unlikely]]
+        simulation->Meet(worker, overhead);
+}
 
 // The positions below this are wanted: the width of a node, every move at the root.
 int WantedLimit(const SplitPoint& split) {
@@ -66,39 +77,32 @@ bool Book(SplitPoint& split, Score value) {
 
 // The rest of these run under the split point's lock.
 
-void UpdateFreeAhead(SplitPoint& split) {
-    int ahead = -1;
-    if (!split.Finished.load(std::memory_order_relaxed)) {
-        const int limit = WantedLimit(split);
-        for (int p = split.NextCommit; p < limit; ++p) {
-            if (p >= split.Started || split.Children[p].State == ChildState::Free) {
-                ahead = p - split.NextCommit;
-                break;
-            }
-        }
-    }
-    split.FreeAhead.store(ahead, std::memory_order_relaxed);
-    split.CommittedUpTo.store(split.NextCommit, std::memory_order_relaxed);
-}
-
-// Hands out the earliest wanted child that no thread searches, to be searched with the present
-// alpha; -1 when there is none.
-int TakeChild(SplitPoint& split) {
+// The earliest wanted child that waits for a thread, -1 when there is none.
+int NextFree(const SplitPoint& split) {
     if (split.Finished.load(std::memory_order_relaxed)) return -1;
     const int limit = WantedLimit(split);
     for (int p = split.NextCommit; p < limit; ++p) {
-        SplitPoint::Child& child = split.Children[p];
-        if (p == split.Started) {
-            child.State = ChildState::Free;
-            ++split.Started;
-        }
-        if (child.State != ChildState::Free) continue;
-        child.State = ChildState::Running;
-        child.Alpha = split.Bounds.Alpha;
-        UpdateFreeAhead(split);
-        return p;
+        if (p >= split.Started) return p;
+        if (split.Children[p].State == ChildState::Free) return p;
     }
     return -1;
+}
+
+void UpdateFreeAhead(SplitPoint& split) {
+    const int next = NextFree(split);
+    split.FreeAhead.store(next < 0 ? -1 : next - split.NextCommit, std::memory_order_relaxed);
+    split.CommittedUpTo.store(split.NextCommit, std::memory_order_relaxed);
+}
+
+// Hands out the earliest wanted child that waits for a thread, to be searched with the present
+// alpha; -1 when there is none.
+int TakeChild(SplitPoint& split) {
+    const int p = NextFree(split);
+    if (p < 0) return -1;
+    if (p == split.Started) ++split.Started;
+    split.Children[p] = {ChildState::Running, split.Bounds.Alpha, 0, 0};
+    UpdateFreeAhead(split);
+    return p;
 }
 
 // Commits the finished children in order, as far as they go, and publishes what changed: the
@@ -173,6 +177,7 @@ void WorkAt(WorkerState& worker, SplitPoint& split) {
     while (!Abandoned(split, shared)) {
         int position;
         Score alpha;
+        Meet(worker, worker.ModelOf == &split ? Overhead::TakeChild : Overhead::CopyModel);
         {
             std::lock_guard<std::mutex> lock(split.Lock);
             position = TakeChild(split);
@@ -188,15 +193,16 @@ void WorkAt(WorkerState& worker, SplitPoint& split) {
         worker.Child = &child;
         worker.SeenEpoch = 0;
         const uint64_t before = worker.NodeCount;
-        const Score value = split.Search(worker, split, position, alpha);
+        const Score value = split.Frame->SearchChild(worker, position, alpha);
         const uint64_t nodes = worker.NodeCount - before;
-        worker.NodeCount = before;
+        SetNodeCount(worker, before);
         // A search that ran to its end put the model back; one that stopped early did not. Like
         // the one-thread search after each child, this tests the clock before the value is used.
         const bool whole = !TimeIsUp(worker) && !Unwanted(child);
         worker.Child = outer;
         worker.SeenEpoch = 0;
         worker.ModelOf = whole ? &split : nullptr;
+        Meet(worker, Overhead::CommitChild);
         std::lock_guard<std::mutex> lock(split.Lock);
         Complete(split, shared, position, alpha, value, nodes, whole);
         if (!whole) return;
@@ -251,8 +257,10 @@ SplitPoint* FindWork(ParallelSearch& shared, const SplitPoint* below) {
 bool HelpSomewhere(WorkerState& worker, const SplitPoint* below) {
     if (worker.HelpNesting >= MaxHelpNesting) return false;
     ParallelSearch& shared = *worker.Shared;
+    Meet(worker, Overhead::FindWork);
     SplitPoint* split = FindWork(shared, below);
     if (!split) return false;
+    Meet(worker, Overhead::JoinSplit);
     shared.Idle.fetch_sub(1, std::memory_order_relaxed);
     ++worker.HelpNesting;
     WorkAt(worker, *split);
@@ -305,6 +313,7 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
     split.Limit.store(limit, std::memory_order_relaxed);
     split.Finished.store(from >= limit, std::memory_order_relaxed);
     UpdateFreeAhead(split);
+    Meet(owner, Overhead::OpenSplit);
     Open(shared, split);
     owner.ModelOf = &split;
 
@@ -341,6 +350,7 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
         }
         helpBelow();
     }
+    Meet(owner, Overhead::CloseSplit);
     Close(shared, split);
     // Children still searched here are no longer wanted and stop at their next stop test.
     while (split.Helpers.load(std::memory_order_acquire) > 0) helpBelow();
@@ -352,22 +362,34 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
     for (int p = split.NextCommit; p < split.Started; ++p)
         if (split.Children[p].State == ChildState::Done)
             shared.Thrown.fetch_add(split.Children[p].Nodes, std::memory_order_relaxed);
-    owner.NodeCount += split.Committed;
+    SetNodeCount(owner, owner.NodeCount + split.Committed);
 }
 
-[[gnu::noinline]] SplitEnd SplitNode(WorkerState& owner, const NodeFrame& frame,
-                                     ChildBounds& bounds, int from, int depth,
-                                     SplitChildSearch search) {
+[[gnu::noinline]] SplitEnd SplitNode(WorkerState& owner, const SplitFrame& frame, int count,
+                                     ChildBounds& bounds, int from, int depth) {
     SplitPoint split;
     split.Of = Kind::Node;
     split.Depth = depth;
-    split.Count = frame.Candidates.Count;
-    split.Search = search;
+    split.Count = count;
     split.Frame = &frame;
     RunSplit(owner, split, from, bounds);
     bounds = split.Bounds;
     return {split.Aborted, !split.Aborted && split.Stopped.load(std::memory_order_relaxed),
             split.StopValue};
+}
+
+ParallelSearch::ParallelSearch(HelperTeam& team, const TimeBudget& budget)
+    : Team(team),
+      Simulation(team.Simulation()),
+      Budget(budget),
+      MoreThreadsThanCores(!Simulation && std::thread::hardware_concurrency() > 0 &&
+                           static_cast<unsigned>(team.Helpers() + 1) >
+                               std::thread::hardware_concurrency()) {
+    Team.Begin(*this);
+}
+
+ParallelSearch::~ParallelSearch() {
+    Team.End();
 }
 
 void HelpSearch(ParallelSearch& shared) {

@@ -5,6 +5,9 @@
 // still the one the child was searched with: a child whose window has changed since is searched
 // again, and children beyond a cut-off or beyond a width that shrank are thrown away. So every
 // value, best move and node count is the one-thread search's, and only the time differs.
+//
+// The design, the life of a split point and the invariants the code below relies on are set out
+// in docs/parallel-search.md; the comments here say where each invariant is kept.
 #pragma once
 
 #include <atomic>
@@ -14,6 +17,8 @@
 #include "game/model.h"
 #include "search/node.h"
 #include "search/search_state.h"
+#include "search/threads.h"
+#include "search/virtual_processors.h"
 
 namespace tarn {
 
@@ -29,6 +34,7 @@ inline constexpr int MinSplitDepth = 5;
 inline constexpr int MinWorkerDepth = MinSplitDepth - 1;
 
 // A child of a split point being searched by some thread, with the alpha its window came from.
+// It lives in the frame of the thread's WorkAt for as long as the search of the child.
 struct SpeculativeChild {
     SplitPoint* Split;
     int Position;
@@ -41,36 +47,62 @@ struct WorkerState : SearchState {
     ParallelSearch* Shared = nullptr;
     // The innermost split child this thread is searching; null on the main line of the search.
     const SpeculativeChild* Child = nullptr;
-    // The split point whose copy of the model this thread's model equals, or null.
+    // The split point whose copy of the model this thread's model equals, or null. Never a split
+    // point that has ended: a thread clears it when it leaves one.
     const SplitPoint* ModelOf = nullptr;
     // The cancellation of Child as last worked out, and the Shared epoch it was worked out at.
     uint64_t SeenEpoch = 0;
     bool Cancelled = false;
     // How many split points this thread is helping at below its own: bounds its stack.
     int HelpNesting = 0;
+    // In a simulation, the node count up to which this thread's work is charged to its virtual
+    // processor. NodeCount - AccountedNodes is the work searched since, which every write of
+    // NodeCount other than the nodes' own increments keeps (SetNodeCount).
+    uint64_t AccountedNodes = 0;
 };
 
-// What all threads of one parallel search share. It lives as long as the search.
+// Sets the node count of a search, as the root does for each iteration and a split point when it
+// takes a child's nodes apart, keeping the work not yet charged to a virtual processor.
+inline void SetNodeCount(SearchState& search, uint64_t count) {
+    search.NodeCount = count;
+}
+inline void SetNodeCount(WorkerState& worker, uint64_t count) {
+    worker.AccountedNodes += count - worker.NodeCount;
+    worker.NodeCount = count;
+}
+
+// What all threads of one parallel search share. It lives as long as the search: it starts the
+// team's helpers on itself when it is made and stops them before it is destroyed, so no helper
+// outlives the search it works on.
 // The counters that every thread reads often and some write now and then each have a cache line
 // of their own.
 struct ParallelSearch {
-    TimeBudget Budget;
-    bool MoreThreadsThanCores = false;
-    std::atomic<bool> Searching{true};
-    alignas(CacheLineBytes) std::atomic<bool> TimedOut{false};
+    ParallelSearch(HelperTeam& team, const TimeBudget& budget);
+    ~ParallelSearch();
+    ParallelSearch(const ParallelSearch&) = delete;
+    ParallelSearch& operator=(const ParallelSearch&) = delete;
+
+    HelperTeam& Team;
+    VirtualProcessors* const Simulation;  // null: the threads are the system's
+    const TimeBudget Budget;
+    const bool MoreThreadsThanCores;
+    std::atomic<bool> Searching{true};  // cleared when the search ends; the helpers then leave
+    alignas(CacheLineBytes) std::atomic<bool> TimedOut{false};  // set once, never cleared
     // Advanced whenever a split point's window, width or stop changes, so that a thread works
     // out again whether its child is still wanted only when something has changed.
     std::atomic<uint64_t> Epoch{1};
     alignas(CacheLineBytes) std::atomic<int> Idle{0};  // threads waiting for something to help with
-    alignas(CacheLineBytes) std::atomic<uint64_t> Thrown{
-        0};  // nodes searched on speculation, thrown away
+    // Nodes searched on speculation and thrown away.
+    alignas(CacheLineBytes) std::atomic<uint64_t> Thrown{0};
     alignas(CacheLineBytes) std::atomic<int> OpenSplits{0};  // split points in the list below
+    // Guards the list of open split points; never held together with a split point's lock.
     std::mutex ListLock;
     SplitPoint* Splits = nullptr;  // open split points, newest first
 };
 
 // Whether a child's search must stop: the time is up (found by any thread), or the child is no
 // longer wanted (a cut-off, a narrower width or a new alpha at its split point or at one above).
+// None of these ever reverts, so a child found unwanted stays unwanted.
 bool Unwanted(const SpeculativeChild& child);
 
 // The stop tests of the node chain, compiled with each search path (game/path_namespace.h).
@@ -88,6 +120,8 @@ inline bool TimeIsUp(WorkerState& worker) {
 }
 
 inline bool ShouldStop(WorkerState& worker) {
+    if (VirtualProcessors* simulation = worker.Shared->Simulation) [[unlikely]]
+        simulation->StopTest(worker);
     if (TimeIsUp(worker)) return true;
     if (!worker.Child) return false;
     ParallelSearch& shared = *worker.Shared;
@@ -106,23 +140,25 @@ inline bool MaySplit(const WorkerState& worker) {
 
 }  // namespace TARN_PATH_NAMESPACE
 
-// A child of a split point, searched by `worker` with the window `alpha` gives. The worker's model
-// is the split point's copy.
-using SplitChildSearch = Score (*)(WorkerState& worker, const SplitPoint& split, int position,
-                                   Score alpha);
+// The node or the root whose later children a split point shares. It searches one of them for
+// whichever thread took it, with the window `alpha` gives, on that thread's model, which is the
+// split point's copy; the child's stone goes on and comes off that model's board. It lives on its
+// owner's stack as long as the split point, and nothing in it changes meanwhile.
+class SplitFrame {
+public:
+    virtual Score SearchChild(WorkerState& worker, int position, Score alpha) const = 0;
 
-// Where a node's children are searched from; none of it changes during the node's child loop.
-struct NodeFrame {
-    const CandidateList& Candidates;
-    const CellScores& NextGains;
-    const CellScores& MoverGains;
-    Score Base, Beta;
+protected:
+    ~SplitFrame() = default;
 };
 
 // A node or the root whose later children the threads share, on the stack of its owner (the
 // thread that searched its first child), which does not leave it while another thread works there.
 struct SplitPoint {
     enum class Kind : uint8_t { Node, Root };
+    // Free: waits for a thread (or was never handed out: positions from Started on). Running: a
+    // thread searches it with the window of Alpha. Done: searched to the end with that window,
+    // not yet committed. A Running or Done child whose window has changed goes back to Free.
     enum class ChildState : uint8_t { Free, Running, Done };
     struct Child {
         ChildState State;
@@ -135,18 +171,18 @@ struct SplitPoint {
     Kind Of = Kind::Node;
     int Depth = 0;
     int Count = 0;  // children at positions 0 to Count - 1 (the earliest are searched already)
-    SplitChildSearch Search = nullptr;
-    const void* Frame = nullptr;               // a NodeFrame, or the root's own data
+    const SplitFrame* Frame = nullptr;
     const SpeculativeChild* Parent = nullptr;  // the split child the owner was searching, if any
     ModelState Model;                          // the owner's model at the node
 
     // The rest is guarded by Lock. Alpha, Limit and Stopped are also read without it.
     std::mutex Lock;
     ChildBounds Bounds{};
-    std::atomic<Score> Alpha{0};
-    std::atomic<int> Limit{0};  // the positions below it are wanted: the width, or Count
-    std::atomic<bool> Stopped{false};
-    std::atomic<bool> Finished{false};  // stopped, or every wanted child committed
+    std::atomic<Score> Alpha{0};  // only ever rises
+    std::atomic<int> Limit{0};    // the positions below it are wanted: the width, or Count; only
+                                  // ever shrinks
+    std::atomic<bool> Stopped{false};   // set once
+    std::atomic<bool> Finished{false};  // stopped, or every wanted child committed; set once
     // How far past the next child to commit the earliest child waiting for a thread lies; -1
     // when none waits.
     std::atomic<int> FreeAhead{-1};
@@ -156,8 +192,10 @@ struct SplitPoint {
     int NextCommit = 0;  // the next position to commit, in the one-thread order
     int Started = 0;     // positions from here on have never been handed out
     uint64_t Committed = 0;
-    std::atomic<int> Helpers{0};  // threads other than the owner working here
-    SplitPoint *Newer = nullptr, *Older = nullptr;
+    // Threads other than the owner working here (or about to); the owner waits for none to be
+    // left before the split point ends.
+    std::atomic<int> Helpers{0};
+    SplitPoint *Newer = nullptr, *Older = nullptr;  // the list, guarded by ListLock
     Child Children[CellCount];
 };
 
@@ -169,13 +207,16 @@ struct SplitEnd {
     Score Value = 0;
 };
 
-// Shares the children of a node from `from` on with the idle threads and returns when they are
-// all committed or no longer wanted.
-SplitEnd SplitNode(WorkerState& owner, const NodeFrame& frame, ChildBounds& bounds, int from,
-                   int depth, SplitChildSearch search);
+// Shares the children of a node at remaining depth `depth`, positions `from` to `count` - 1, with
+// the idle threads, the window and width being `bounds`, and returns when they are all committed
+// or no longer wanted; `bounds` then holds the node's own after them.
+SplitEnd SplitNode(WorkerState& owner, const SplitFrame& frame, int count, ChildBounds& bounds,
+                   int from, int depth);
 
-// Runs a split point whose owner has filled in its fixed part, from position `from` with the
-// window `alpha` (the root's best score so far).
+// Runs a split point whose owner has filled in its fixed part: its children from position `from`
+// on are searched by whichever threads take them, starting from the window and width `bounds`
+// (at the root, alpha is the best score so far), and committed in order until the split point
+// stops, is aborted or has committed every wanted child.
 void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds& bounds);
 
 // The work of a helper thread for the whole of one search: it helps wherever help is wanted.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <thread>
 #include <type_traits>
 
 #include "game/model.h"
@@ -97,16 +96,20 @@ void Accept(Root& root, IterationOutcome& outcome, CellIndex cell, Score value) 
     }
 }
 
-// What a thread searching root moves of a split iteration needs.
-struct RootFrame {
-    const Root& Position;
-    int Iteration;
-};
+// The root moves of an iteration, shared with the helper threads: each searched with the window
+// of the best score so far, its alpha.
+class RootFrame final : public SplitFrame {
+public:
+    RootFrame(const Root& root, int iteration) : root(root), iteration(iteration) {}
 
-Score SearchSplitRootMove(WorkerState& worker, const SplitPoint& split, int position, Score alpha) {
-    const RootFrame& frame = *static_cast<const RootFrame*>(split.Frame);
-    return SearchRootMove(worker, frame.Position, frame.Iteration, position, alpha);
-}
+    Score SearchChild(WorkerState& worker, int position, Score alpha) const override {
+        return SearchRootMove(worker, root, iteration, position, alpha);
+    }
+
+private:
+    const Root& root;
+    const int iteration;
+};
 
 // The root moves from the outcome's position on, up to the first known loss, shared with the
 // helper threads. Their values are accepted in the one-thread order; a time-out leaves a prefix.
@@ -115,12 +118,11 @@ Score SearchSplitRootMove(WorkerState& worker, const SplitPoint& split, int posi
     const CandidateList& candidates = root.Candidates;
     int end = outcome.Position;
     while (end < candidates.Count && !IsForcedLoss(root.RootScores[candidates.Cells[end]])) ++end;
-    const RootFrame frame{root, iteration};
+    const RootFrame frame(root, iteration);
     SplitPoint split;
     split.Of = SplitPoint::Kind::Root;
     split.Depth = ReportedDepth(iteration);
     split.Count = end;
-    split.Search = &SearchSplitRootMove;
     split.Frame = &frame;
     const int from = outcome.Position;
     RunSplit(search, split, from, ChildBounds{outcome.BestScore, InfiniteScore});
@@ -181,7 +183,7 @@ void Deepen(Root& root, State& search, const SearchLimits& limits,
     for (int iteration = 0; iteration <= limits.LastIteration; ++iteration) {
         const CellIndex previousBest = bestMove;
         StableSortByScore(root.Candidates.Cells, root.Candidates.Count, root.RootScores);
-        search.NodeCount = 0;
+        SetNodeCount(search, 0);
         search.StopNodeCount = limits.MaxNodes > 0 ? limits.MaxNodes - nodesBefore : NoNodeLimit;
         const int64_t iterationStart = ClockNanoseconds();
         const IterationOutcome outcome = SearchIteration(root, search, iteration);
@@ -229,15 +231,9 @@ SearchResult SearchPosition(State& search, std::span<const Stone, CellCount> boa
         result.Move = *move;
         return result;
     }
-    if constexpr (IsWorker<State>) {
-        SearchThreads& threads = *limits.Threads;
-        threads.Begin(*search.Shared);
-        Deepen(root, search, limits, onIteration, result);
-        threads.End();
+    Deepen(root, search, limits, onIteration, result);
+    if constexpr (IsWorker<State>)
         result.ThrownNodes = search.Shared->Thrown.load(std::memory_order_relaxed);
-    } else {
-        Deepen(root, search, limits, onIteration, result);
-    }
     return result;
 }
 
@@ -246,13 +242,12 @@ SearchResult SearchPosition(State& search, std::span<const Stone, CellCount> boa
 SearchResult RootSearch(std::span<const Stone, CellCount> board, const SearchLimits& limits,
                         const IterationCallback& onIteration) {
     // The parallel search does not count the one-thread tree's nodes at its stop tests yet: a
-    // node limit keeps the search on the caller's thread, where it is exact.
-    if (limits.Threads && limits.Threads->Helpers() > 0 && limits.MaxNodes == 0) {
-        ParallelSearch shared;
-        shared.Budget = limits.Time;
-        const unsigned cores = std::thread::hardware_concurrency();  // 0 when unknown
-        shared.MoreThreadsThanCores =
-            cores > 0 && static_cast<unsigned>(limits.Threads->Helpers() + 1) > cores;
+    // node limit keeps the search on the caller's thread, where it is exact. A simulation runs
+    // the parallel search even on one processor, which must take the time of the one-thread
+    // search.
+    if (limits.Threads && (limits.Threads->Helpers() > 0 || limits.Threads->Simulation()) &&
+        limits.MaxNodes == 0) {
+        ParallelSearch shared(*limits.Threads, limits.Time);
         WorkerState search;
         search.Shared = &shared;
         return SearchPosition(search, board, limits, onIteration);

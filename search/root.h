@@ -22,7 +22,7 @@ struct IterationReport {
     double Seconds;
 };
 
-class SearchThreads;
+class HelperTeam;
 
 // How far a search may go, and on how many threads. The engine's turn gives the manager's time
 // limits and every iteration, or fewer when the manager limits the depth; the bench and the tests
@@ -38,7 +38,7 @@ struct SearchLimits {
     // The instruction set to search with; none: the best this processor has. A path the build or
     // the processor lacks gives way to the base path.
     std::optional<SearchPath> Path = std::nullopt;
-    SearchThreads* Threads = nullptr;  // none: the search runs on the caller's thread alone
+    HelperTeam* Threads = nullptr;  // none: the search runs on the caller's thread alone
 };
 
 struct SearchResult {

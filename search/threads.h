@@ -1,6 +1,8 @@
-// The helper threads of parallel searches. They start with the object, wait between searches
-// without using the processor, and are stopped and joined when it is destroyed. A search is
-// handed to them for as long as it runs; they never outlive it.
+// The helpers of parallel searches: who runs them (HelperTeam), and the team of the system's
+// threads (SearchThreads). A team lends its helpers to one search at a time, and only the
+// search's own shared state (ParallelSearch, search/parallel.h) starts and stops them: it hands
+// itself to them when it is made and takes itself back before it is destroyed, so no helper can
+// still work on a search that has ended.
 #pragma once
 
 #include <pthread.h>
@@ -12,6 +14,7 @@
 namespace tarn {
 
 struct ParallelSearch;
+class VirtualProcessors;
 
 // The most threads a search runs on: the caller's own and helpers.
 inline constexpr int MaxSearchThreads = 64;
@@ -21,7 +24,27 @@ constexpr int SearchThreadCount(int64_t asked) {
     return asked < 1 ? 1 : asked > MaxSearchThreads ? MaxSearchThreads : static_cast<int>(asked);
 }
 
-class SearchThreads {
+class HelperTeam {
+public:
+    // The helpers beside the searching thread.
+    virtual int Helpers() const = 0;
+    // The simulation whose virtual processors the helpers are; null for the system's threads.
+    virtual VirtualProcessors* Simulation() { return nullptr; }
+
+protected:
+    ~HelperTeam() = default;
+
+private:
+    friend struct ParallelSearch;
+    // The helpers work on `search` from Begin until End, which returns once none of them touches
+    // the search any more. Called by the search's constructor and destructor alone.
+    virtual void Begin(ParallelSearch& search) = 0;
+    virtual void End() = 0;
+};
+
+// Helper threads of the system. They start with the object, wait between searches without using
+// the processor, and are stopped and joined when it is destroyed.
+class SearchThreads final : public HelperTeam {
 public:
     // Starts `helpers` threads (at most MaxSearchThreads - 1), or fewer if the system refuses.
     explicit SearchThreads(int helpers);
@@ -29,18 +52,16 @@ public:
     SearchThreads(const SearchThreads&) = delete;
     SearchThreads& operator=(const SearchThreads&) = delete;
 
-    int Helpers() const { return started; }
+    int Helpers() const override { return started; }
     int Asked() const { return asked; }
 
-    // The helpers work on `search` from Begin until End, which returns once none of them touches
-    // the search any more.
-    void Begin(ParallelSearch& search);
-    void End();
-
 private:
+    void Begin(ParallelSearch& search) override;
+    void End() override;
     static void* Start(void* threads);
     void HelperLoop();
 
+    // Guarded by `lock`: the search handed out, its generation and the helpers inside it.
     std::mutex lock;
     std::condition_variable wake, left;
     ParallelSearch* current = nullptr;

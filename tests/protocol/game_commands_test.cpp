@@ -240,7 +240,7 @@ TEST_F(GameCommandsTest, EngineTurnHandsTheSearchTheBoardAndTheTurnsTime) {
 // INFO thread_num sets the threads a turn searches with: below 2, or not a number, no helper at
 // all; above the maximum, the maximum. The helpers last from turn to turn and over START.
 TEST_F(GameCommandsTest, ThreadNumSetsTheHelpersOfATurn) {
-    std::vector<SearchThreads*> given;
+    std::vector<HelperTeam*> given;
     std::vector<int> helpers;
     session.Search = [&](std::span<const Stone, CellCount> board, const SearchLimits& limits,
                          const IterationCallback&) {
