@@ -47,13 +47,13 @@ test-sanitize:
 	cmake --build build-sanitize
 	ctest --test-dir build-sanitize --output-on-failure -j2
 
-# The tests that run the search on several threads (their names mention threads), under
-# ThreadSanitizer; the first report fails the run, the engine processes of the end-to-end tests
-# included.
+# The tests that run the search on several threads (the label "threads", tests/CMakeLists.txt),
+# under ThreadSanitizer; the first report fails the run, the engine processes of the end-to-end
+# tests included.
 test-tsan:
 	@$(CONFIGURE) -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN_TSAN=ON > /dev/null
 	cmake --build build-tsan
-	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j2 -R Thread
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j2 -L threads
 
 FUZZ_SECONDS ?= 60
 fuzz:

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "search/root.h"
+#include "search/virtual_processors.h"
 #include "tests/support/boards.h"
 
 namespace {
@@ -47,6 +48,14 @@ TEST(AllocationTest, SearchAllocatesNothing) {
     EXPECT_EQ(3, result.Iterations);
     EXPECT_EQ(3, reports);
     EXPECT_EQ(0, during);
+
+    // The parallel search's own code, on virtual processors (its threads would allocate).
+    if (!VirtualProcessors::Available()) return;
+    VirtualProcessors simulation(3);
+    limits.Threads = &simulation;
+    const int beforeParallel = Allocations;
+    EXPECT_EQ(RootSearch(board, limits).Move, result.Move);
+    EXPECT_EQ(0, Allocations - beforeParallel);
 }
 
 }  // namespace

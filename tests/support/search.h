@@ -13,7 +13,9 @@
 
 #include "search/root.h"
 #include "search/search_path.h"
+#include "search/threads.h"
 #include "search/time_control.h"
+#include "tests/support/boards.h"
 
 namespace tarn::testing {
 
@@ -57,6 +59,35 @@ inline void ExpectSameSearch(const SearchResult& expected, const SearchResult& a
     }
     EXPECT_EQ(StopPoint(expected), StopPoint(actual));
     EXPECT_EQ(expected.Move, actual.Move);
+}
+
+struct SuiteTotals {
+    uint64_t Nodes = 0;   // of every reported iteration
+    uint64_t Thrown = 0;  // searched on speculation and thrown away
+};
+
+// Searches every position of SearchPositions() to depth 8 with the helpers of `team`, each
+// against the one-thread search; each path of this processor gets every other position, as its
+// worker nodes are its own.
+inline SuiteTotals SearchPositionsAsOnOneThread(HelperTeam& team) {
+    SuiteTotals totals;
+    const std::vector<SearchPath> paths = AvailablePaths();
+    const std::vector<TestBoard> boards = SearchPositions();
+    for (size_t i = 0; i < boards.size(); ++i) {
+        SCOPED_TRACE(::testing::Message() << team.Helpers() + 1 << " threads, position " << i);
+        SearchLimits limits;
+        limits.LastIteration = 2;
+        limits.Path = paths[i % paths.size()];
+        const SearchResult one = RootSearch(boards[i], limits);
+        limits.Threads = &team;
+        const SearchResult many = RootSearch(boards[i], limits);
+        ExpectSameSearch(one, many);
+        EXPECT_EQ(one.Path, many.Path);
+        EXPECT_FALSE(many.TimedOut);
+        for (int d = 0; d < many.Iterations; ++d) totals.Nodes += many.PerIteration[d].Nodes;
+        totals.Thrown += many.ThrownNodes;
+    }
+    return totals;
 }
 
 }  // namespace tarn::testing

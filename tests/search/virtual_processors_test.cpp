@@ -1,0 +1,63 @@
+// The parallel search on virtual processors. It runs the parallel search's own code on one thread
+// in an order fixed by its clocks, which makes it a repeatable test of that code on any number of
+// processors: every iteration as on one thread. Its clocks are held to what is known of them:
+// one processor takes exactly the one-thread search's nodes, more processors take no less than
+// their share of the nodes searched, and a run repeats to the unit.
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
+
+#include "search/root.h"
+#include "search/threads.h"
+#include "search/virtual_processors.h"
+#include "tests/support/search.h"
+
+namespace tarn::testing {
+namespace {
+
+struct SuiteRun : SuiteTotals {
+    int64_t Elapsed = 0;
+};
+
+SuiteRun SimulateSuite(int processors) {
+    VirtualProcessors simulation(processors);
+    SuiteRun run;
+    static_cast<SuiteTotals&>(run) = SearchPositionsAsOnOneThread(simulation);
+    run.Elapsed = simulation.Elapsed();
+    return run;
+}
+
+TEST(VirtualProcessorsTest, EveryIterationAsOnOneThreadAndTheClocksHold) {
+    if (!VirtualProcessors::Available()) GTEST_SKIP() << "no fibers on this system";
+    const SuiteRun one = SimulateSuite(1);
+    EXPECT_EQ(one.Elapsed, static_cast<int64_t>(one.Nodes));
+    EXPECT_EQ(one.Thrown, 0u);
+    for (int processors : {2, 3, 8, 16}) {
+        const SuiteRun many = SimulateSuite(processors);
+        EXPECT_GT(many.Thrown, 0u) << processors;
+        EXPECT_GE(many.Elapsed * processors, static_cast<int64_t>(many.Nodes + many.Thrown))
+            << processors;
+        EXPECT_LT(many.Elapsed, one.Elapsed) << processors;
+        if (processors == 3) {
+            const SuiteRun again = SimulateSuite(processors);
+            EXPECT_EQ(again.Elapsed, many.Elapsed);
+            EXPECT_EQ(again.Thrown, many.Thrown);
+        }
+    }
+}
+
+int HelpersStarted = -1;
+
+void StartHelpers(int asked) {
+    const SearchThreads helpers(asked);
+    HelpersStarted = helpers.Helpers();
+}
+
+// The guard of the test programs without threads (tests/support/no_threads.cpp) catches a test
+// that starts them, here search threads, which then do without their helpers.
+TEST(NoThreadsGuardTest, ATestThatStartsThreadsFails) {
+    EXPECT_NONFATAL_FAILURE(StartHelpers(2), "starts a thread");
+    EXPECT_EQ(HelpersStarted, 0);
+}
+
+}  // namespace
+}  // namespace tarn::testing
