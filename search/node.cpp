@@ -139,11 +139,14 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
         const Score v = searchChild(first);
         if (outOfTime()) return -InfiniteScore;
         if ((stopped = BookChild(bounds, v, candidates.Count))) value = v;
+        if constexpr (std::is_same_v<State, WorkerState>) {
+            if (!stopped) NoteUnresolved(search, D);
+        }
         if (!stopped && bounds.Width >= 2) {
             ChildOrder(candidates, first, keys);
             for (int p = 1; p < bounds.Width && p < candidates.Count; ++p) {
                 if constexpr (SplitsAt<State>(D)) {
-                    if (MaySplit(search)) {
+                    if (MaySplit(search) && (bounds.Alpha == alpha || p >= MovedWindowSplitFrom)) {
                         const NodeFrame<D> frame(candidates, nextGains, moverGains, base, beta);
                         const SplitEnd end =
                             SplitNode(search, frame, candidates.Count, bounds, p, D);

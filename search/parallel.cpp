@@ -77,13 +77,17 @@ bool Book(SplitPoint& split, Score value) {
 
 // The rest of these run under the split point's lock.
 
-// The earliest wanted child that waits for a thread, -1 when there is none.
+// The earliest wanted child that waits for a thread, -1 when there is none. A child searched to
+// its end beside an unresolved one before it would more often than not be searched again, so the
+// children after an unresolved child wait until it is done.
 int NextFree(const SplitPoint& split) {
     if (split.Finished.load(std::memory_order_relaxed)) return -1;
     const int limit = WantedLimit(split);
     for (int p = split.NextCommit; p < limit; ++p) {
         if (p >= split.Started) return p;
-        if (split.Children[p].State == ChildState::Free) return p;
+        const SplitPoint::Child& child = split.Children[p];
+        if (child.State == ChildState::Free) return p;
+        if (child.State == ChildState::Running && child.Unresolved) return -1;
     }
     return -1;
 }
@@ -100,7 +104,7 @@ int TakeChild(SplitPoint& split) {
     const int p = NextFree(split);
     if (p < 0) return -1;
     if (p == split.Started) ++split.Started;
-    split.Children[p] = {ChildState::Running, split.Bounds.Alpha, 0, 0};
+    split.Children[p] = {ChildState::Running, false, split.Bounds.Alpha, 0, 0};
     UpdateFreeAhead(split);
     return p;
 }
@@ -153,7 +157,7 @@ void Complete(SplitPoint& split, ParallelSearch& shared, int position, Score alp
     SplitPoint::Child& child = split.Children[position];
     if (whole && !split.Stopped.load(std::memory_order_relaxed) && position < WantedLimit(split) &&
         alpha == split.Bounds.Alpha) {
-        child = {ChildState::Done, alpha, value, nodes};
+        child = {ChildState::Done, false, alpha, value, nodes};
     } else {
         child.State = ChildState::Free;
         shared.Thrown.fetch_add(nodes, std::memory_order_relaxed);
@@ -290,6 +294,17 @@ void Close(ParallelSearch& shared, SplitPoint& split) {
 }
 
 }  // namespace
+
+void MarkUnresolved(const SpeculativeChild& child) {
+    SplitPoint& split = *child.Split;
+    std::lock_guard<std::mutex> lock(split.Lock);
+    SplitPoint::Child& slot = split.Children[child.Position];
+    // A search that is no longer wanted may still run up to its next stop test while the child
+    // is searched again: the window tells the two apart, as a split point's alpha only rises.
+    if (slot.State != ChildState::Running || slot.Alpha != child.Alpha) return;
+    slot.Unresolved = true;
+    UpdateFreeAhead(split);
+}
 
 bool Unwanted(const SpeculativeChild& child) {
     for (const SpeculativeChild* c = &child; c; c = c->Split->Parent) {

@@ -32,6 +32,11 @@ inline constexpr int MinSplitDepth = 5;
 // wanted, after each child: the children of the nodes that share theirs. The nodes below are the
 // one-thread search's own, which only test the clock.
 inline constexpr int MinWorkerDepth = MinSplitDepth - 1;
+// A node whose first child moved its window (a node of the principal line, or one that was to be
+// cut off by its first child and was not) shares its children only from this position on: there
+// the next children often move the window again or cut the node off, which throws away whatever
+// the other threads searched beside them.
+inline constexpr int MovedWindowSplitFrom = 3;
 
 // A child of a split point being searched by some thread, with the alpha its window came from.
 // It lives in the frame of the thread's WorkAt for as long as the search of the child.
@@ -105,6 +110,10 @@ struct ParallelSearch {
 // None of these ever reverts, so a child found unwanted stays unwanted.
 bool Unwanted(const SpeculativeChild& child);
 
+// The thread searching `child` found that the child's node searched its first child without a
+// cut-off: see NoteUnresolved.
+void MarkUnresolved(const SpeculativeChild& child);
+
 // The stop tests of the node chain, compiled with each search path (game/path_namespace.h).
 inline namespace TARN_PATH_NAMESPACE {
 
@@ -162,7 +171,8 @@ struct SplitPoint {
     enum class ChildState : uint8_t { Free, Running, Done };
     struct Child {
         ChildState State;
-        Score Alpha;  // of the window it was searched with
+        bool Unresolved;  // Running, and its node searched its first child without a cut-off
+        Score Alpha;      // of the window it was searched with
         Score Value;
         uint64_t Nodes;
     };
@@ -184,7 +194,7 @@ struct SplitPoint {
     std::atomic<bool> Stopped{false};   // set once
     std::atomic<bool> Finished{false};  // stopped, or every wanted child committed; set once
     // How far past the next child to commit the earliest child waiting for a thread lies; -1
-    // when none waits.
+    // when none waits (or the ones that wait are held back).
     std::atomic<int> FreeAhead{-1};
     std::atomic<int> CommittedUpTo{0};  // NextCommit, for threads choosing where to help
     bool Aborted = false;               // stopped for the time or for a cancellation above
@@ -198,6 +208,17 @@ struct SplitPoint {
     SplitPoint *Newer = nullptr, *Older = nullptr;  // the list, guarded by ListLock
     Child Children[CellCount];
 };
+
+inline namespace TARN_PATH_NAMESPACE {
+// Called by a node at remaining depth `depth` that searched its first child without a cut-off.
+// When the node is a child of a split point, that child will be searched to the end and may well
+// move its split point's window: the split point then holds back the children after it, and the
+// idle threads help inside it instead.
+inline void NoteUnresolved(WorkerState& worker, int depth) {
+    if (worker.Child && worker.Child->Split->Depth == depth + 1) MarkUnresolved(*worker.Child);
+}
+
+}  // namespace TARN_PATH_NAMESPACE
 
 // How a node's split ended: aborted (the node returns at once, as on a time-out), stopped by a
 // child's value, or with every wanted child committed. `bounds` holds the node's final best.

@@ -40,17 +40,18 @@ namespace {
 // A helper's stack is as large as a helper thread's (search/CMakeLists.txt).
 constexpr size_t HelperStackBytes = TARN_SEARCH_STACK_BYTES;
 
-// The costs of Overhead, in nodes searched: measured on real searches with two threads on this
-// project's machine (bench/RESULTS.md, "Parallel search").
+// The costs of Overhead, in nodes searched: what each took on real searches with two threads on
+// this project's machine, in processor cycles, over the 30 cycles a node takes there
+// (bench/RESULTS.md, "Parallel search").
 constexpr int64_t OverheadCost[] = {
     0,   // None
-    4,   // FindWork
-    20,  // TakeChild
-    75,  // CopyModel
-    20,  // CommitChild
-    30,  // OpenSplit
-    50,  // JoinSplit
-    30,  // CloseSplit
+    2,   // FindWork: 59 cycles
+    10,  // TakeChild: 300
+    55,  // CopyModel: 1640
+    7,   // CommitChild: 220
+    8,   // OpenSplit: 232
+    22,  // JoinSplit: 734 for a look that finds, less the look
+    7,   // CloseSplit: 212
 };
 static_assert(std::size(OverheadCost) == static_cast<size_t>(Overhead::CloseSplit) + 1);
 
