@@ -183,6 +183,7 @@ void Deepen(Root& root, State& search, const SearchLimits& limits,
         StableSortByScore(root.Candidates.Cells, root.Candidates.Count, root.RootScores);
         search.NodeCount = 0;
         search.StopNodeCount = limits.MaxNodes > 0 ? limits.MaxNodes - nodesBefore : NoNodeLimit;
+        if constexpr (IsWorker<State>) search.NodeLimit = search.StopNodeCount;
         const int64_t iterationStart = ClockNanoseconds();
         const IterationOutcome outcome = SearchIteration(root, search, iteration);
         const int64_t iterationEnd = ClockNanoseconds();
@@ -245,9 +246,7 @@ SearchResult SearchPosition(State& search, std::span<const Stone, CellCount> boa
 
 SearchResult RootSearch(std::span<const Stone, CellCount> board, const SearchLimits& limits,
                         const IterationCallback& onIteration) {
-    // The parallel search does not count the one-thread tree's nodes at its stop tests yet: a
-    // node limit keeps the search on the caller's thread, where it is exact.
-    if (limits.Threads && limits.Threads->Helpers() > 0 && limits.MaxNodes == 0) {
+    if (limits.Threads && limits.Threads->Helpers() > 0) {
         ParallelSearch shared;
         shared.Budget = limits.Time;
         const unsigned cores = std::thread::hardware_concurrency();  // 0 when unknown
