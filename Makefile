@@ -24,10 +24,14 @@ run:
 	cmake --build build --target pbrain-tarn
 	./build/pbrain-tarn
 
+# ctest reports a test that skipped itself only as "Skipped"; the reason the test printed (a
+# line "skipped: ...") follows the summary.
 test:
 	@$(RELEASE)ON > /dev/null
 	cmake --build build
 	ctest --test-dir build --output-on-failure -j2
+	@awk '/^[0-9]+\/[0-9]+ Test: /{test = $$3} /^skipped: /{print test " " $$0}' \
+		build/Testing/Temporary/LastTest.log
 
 bench:
 	@$(RELEASE)AUTO > /dev/null
