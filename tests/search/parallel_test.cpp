@@ -151,11 +151,14 @@ std::vector<uint64_t> NodeLimitsFor(const TestBoard& board, const SearchLimits& 
     return nodeLimits;
 }
 
-// Under its node limit, the search on each of `threads` reports and answers as on one thread.
+// Under its node limit, the search on each of `threads` (on `threadedPath`, if given) reports and
+// answers as on one thread.
 void ExpectAsOnOneThread(const TestBoard& board, SearchLimits limits,
-                         std::span<SearchThreads* const> threads) {
+                         std::span<SearchThreads* const> threads,
+                         std::optional<SearchPath> threadedPath = std::nullopt) {
     limits.Threads = nullptr;
     const SearchResult one = RootSearch(board, limits);
+    if (threadedPath) limits.Path = threadedPath;
     for (SearchThreads* helpers : threads) {
         SCOPED_TRACE(::testing::Message()
                      << limits.MaxNodes << " nodes, " << helpers->Helpers() + 1 << " threads");
@@ -168,8 +171,10 @@ void ExpectAsOnOneThread(const TestBoard& board, SearchLimits limits,
 // same reports and the same answer: at limits within root move 0 (searched on the main line, its
 // subtree shared), within the later root moves (shared among the threads), exactly at the end of
 // a root move or of an iteration and one node after it, and beyond the whole search, over
-// positions of every kind. Each limit is searched on two of the thread counts, each count taking
-// every other limit. Too long for the thread sanitizer, it has a name without the word it selects.
+// positions of every kind and on every instruction-set path (the threads on another path than
+// the one thread, where there are two). Each limit is searched on two of the thread counts, each
+// count taking every other limit. Too long for the thread sanitizer, it has a name without the
+// word it selects.
 TEST(ParallelNodeLimitTest, StopsAndAnswersAsWithoutHelpers) {
     SearchThreads two(1), three(2), five(4), eight(7);
     SearchThreads* const pairs[2][2] = {{&two, &five}, {&three, &eight}};
@@ -183,7 +188,8 @@ TEST(ParallelNodeLimitTest, StopsAndAnswersAsWithoutHelpers) {
         const std::vector<uint64_t> nodeLimits = NodeLimitsFor(boards[i], limits, true);
         for (size_t n = 0; n < nodeLimits.size(); ++n) {
             limits.MaxNodes = nodeLimits[n];
-            ExpectAsOnOneThread(boards[i], limits, pairs[(i + n) % 2]);
+            ExpectAsOnOneThread(boards[i], limits, pairs[(i + n) % 2],
+                                paths[(i + n) % paths.size()]);
         }
     }
 }
