@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Tests the browser build: the end-to-end protocol tests against the WebAssembly brain under
-# Node, the bench signature under Node against the native build's, and the page played in
-# headless Chromium (tests/web/browser_test.mjs, which also runs the bench in the browser).
+# Node, its deepest searches with stack-overflow checks on, the bench signature under Node
+# against the native build's, and the page played in headless Chromium
+# (tests/web/browser_test.mjs, which also runs the bench in the browser).
 # Expects `make build web` to have run (the Makefile's test-web target does that).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-for file in build/tarn-bench build-web/pbrain-tarn.js build-web/tarn-bench.js build-web/index.html; do
+for file in build/tarn-bench build-web/pbrain-tarn.js build-web/tarn-bench.js build-web/index.html \
+    build-web/checks/stack-probe-checked.js build-web/checks/stack-probe-small.js; do
     [ -f "$file" ] || { echo "missing $file: run make build web" >&2; exit 1; }
 done
 
@@ -22,6 +24,9 @@ if [ "$e2e_ran" = 0 ]; then
     echo "FAIL: no end-to-end test binary in build/tests/e2e" >&2
     exit 1
 fi
+
+echo "== the deepest searches with stack-overflow checks"
+node --test tests/web/deep_stack.mjs
 
 echo "== bench signature under Node"
 native_signature=$(build/tarn-bench | tail -n 1)
