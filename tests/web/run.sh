@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Tests the browser build: the end-to-end protocol tests against the WebAssembly brain under
+# Tests the browser build: the page's rules under Node's test runner, the end-to-end protocol tests against the WebAssembly brain under
 # Node, its deepest searches with stack-overflow checks on, the bench signature under Node
 # against the native build's, and the page played in headless Chromium
 # (tests/web/browser_test.mjs, which also runs the bench in the browser).
@@ -11,6 +11,9 @@ for file in build/tarn-bench build-web/pbrain-tarn.js build-web/tarn-bench.js bu
     build-web/checks/stack-probe-checked.js build-web/checks/stack-probe-small.js; do
     [ -f "$file" ] || { echo "missing $file: run make build web" >&2; exit 1; }
 done
+
+echo "== the page's rules and text forms (web/game.js)"
+node --test tests/web/game_test.mjs
 
 engine="node build-web/pbrain-tarn.js"
 echo "== end-to-end protocol tests (TARN_ENGINE=\"$engine\")"
