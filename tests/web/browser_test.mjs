@@ -341,15 +341,22 @@ test('the engine on threads reports the lines of the engine on one thread', { ti
   assert.deepEqual(page.problems, []);
 });
 
-test('a page that is not cross-origin isolated plays on one thread and says so', { timeout: 60_000 }, async () => {
+test('a page that is not cross-origin isolated plays on one thread and says so; settings survive a reload', { timeout: 60_000 }, async () => {
   const plain = await serve(folder, 0, { isolated: false });
   try {
-    const page = await openPage(`${plain.url}#strength=time-1000`);
+    // The player second: Tarn opens as black.
+    const page = await openPage(`${plain.url}#strength=time-1000&side=second`);
     assert.equal(await page.evaluate(() => self.crossOriginIsolated), false);
-    await waitForStatus(page, /^Your move/);
+    await waitForStatus(page, /^Your move \(white\)/);
     assert.match(await page.textContent('#engine-info'), /one thread: this page is not cross-origin isolated/);
-    await page.click(cell({ x: 9, y: 9 }));
-    await waitForMoves(page, 2, 60_000 + MARGIN_MS);
+    await page.click(cell({ x: 3, y: 3 }));
+    await waitForMoves(page, 3, 60_000 + MARGIN_MS);
+    // Opened again without a link, the page keeps the strength and the side.
+    await page.goto(plain.url);
+    await waitForStatus(page, /^Your move \(white\)/);
+    assert.equal(await page.$eval('#strength', (el) => el.value), 'time-1000');
+    assert.ok(await page.isChecked('input[name=side][value=second]'));
+    assert.equal(movesOf(page).length, 1);
     assert.deepEqual(page.problems, []);
   } finally {
     plain.server.close();

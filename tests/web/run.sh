@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Tests the browser build: the page's rules under Node's test runner, the end-to-end protocol tests against the WebAssembly brain under
-# Node, its deepest searches with stack-overflow checks on, the bench signature under Node
-# against the native build's, and the page played in headless Chromium
-# (tests/web/browser_test.mjs, which also runs the bench in the browser).
+# Tests the browser build: the page's rules under Node's test runner, the end-to-end protocol
+# tests against the WebAssembly brain under Node, its deepest searches with stack-overflow checks
+# on, the bench signature under Node against the native build's, and the page used in headless
+# Chromium (tests/web/browser_test.mjs, which also runs the bench in the browser).
 # Expects `make build web` to have run (the Makefile's test-web target does that).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
