@@ -37,7 +37,8 @@ if (threadsMode) {
 }
 
 // Each position of the suite as the page sends it: START, the settings and a BOARD block. The
-// search ends with the report of `depth`, or sooner with a move when it is settled or forced.
+// search ends with its move after the iteration of `depth`, or sooner when it is settled or
+// forced.
 function suiteCommands(depth) {
   return fs.readFileSync('bench/positions.txt', 'utf8').split('\n')
     .filter((line) => line.trim() && !line.startsWith('#'))
@@ -49,39 +50,44 @@ async function compareThreads(depth) {
   const page = await browser.newPage();
   await page.goto(`${url}bench.html`);
   const commands = suiteCommands(depth);
-  // Milliseconds from handing the position over to the end of its search, summed over the
-  // suite; every position gets a fresh worker, whose start is not counted.
-  const suiteTime = (threaded) => page.evaluate(async ([threaded, commands, depth]) => {
-    threaded = threaded && `engine-worker.js?threads=${threaded}`;
+  // Milliseconds from handing each position over to the end of its search, summed over the
+  // suite. One worker searches them all, as the page's does a game: the threads start with its
+  // first search, which is not counted.
+  const suiteTime = (threaded) => page.evaluate(([script, commands, depth]) => new Promise((resolve, reject) => {
+    const worker = new Worker(script);
+    const lines = [];
     let total = 0;
     let threads = 0;
-    const lines = [];
-    for (const position of commands) {
-      total += await new Promise((resolve, reject) => {
-        const worker = new Worker(threaded || 'engine-worker.js');
-        let start = 0;
-        worker.onerror = (event) => reject(new Error(event.message));
-        worker.onmessage = ({ data }) => {
-          if (data.ready) {
-            threads = data.threads;
-            start = performance.now();
-            worker.postMessage(position);
-          } else if (data.line !== undefined && (data.line.startsWith(`MESSAGE ${depth};`) || /^\d+,\d+$/.test(data.line))) {
-            const elapsed = performance.now() - start;
-            lines.push(data.line.split('; ').slice(0, 4).join('; '));
-            worker.terminate();
-            resolve(elapsed);
-          }
-        };
-      });
-    }
-    return { total, threads, lines };
-  }, [threaded, commands, depth]);
+    let next = -1;
+    let start = 0;
+    const post = () => {
+      start = performance.now();
+      worker.postMessage(commands[Math.max(next, 0)]);
+    };
+    worker.onerror = (event) => reject(new Error(event.message));
+    worker.onmessage = ({ data }) => {
+      if (data.failed) reject(new Error(data.failed));
+      if (data.ready) {
+        threads = data.threads;
+        post();
+      }
+      if (data.line === undefined || !/^(MESSAGE|\d+,\d+$)/.test(data.line)) return;
+      if (next >= 0) lines.push(data.line.split('; ').slice(0, 4).join('; '));
+      if (!/^\d+,\d+$/.test(data.line)) return;
+      if (next >= 0) total += performance.now() - start;
+      if (++next === commands.length) {
+        worker.terminate();
+        resolve({ total, threads, lines });
+      } else {
+        post();
+      }
+    };
+  }), [threaded ? `engine-worker.js?threads=${threaded}` : 'engine-worker.js', commands, depth]);
   const times = { one: [], threads: [] };
   let threadCount = 0;
   for (let round = 1; round <= rounds; ++round) {
-    const one = await suiteTime(process.env.TARN_THREADS_ONE ?? false);
-    const many = await suiteTime(process.env.TARN_THREADS ?? 'cores');
+    const one = await suiteTime(false);
+    const many = await suiteTime('cores');
     if (many.lines.join() !== one.lines.join()) throw new Error('the engines ended their searches differently');
     threadCount = many.threads;
     times.one.push(one.total);

@@ -54,7 +54,6 @@ const humanToMove = () => sideToMove(game.moves) === humanStone();
 const isHumanMove = (index) => stoneOfMove(index) === humanStone();
 const stoneName = (stone) => (stone === 1 ? 'black' : 'white');
 const sideName = (stone) => (stone === 1 ? 'Black' : 'White');
-const capitalized = (text) => text[0].toUpperCase() + text.slice(1);
 
 // ---- The engine ----
 
@@ -158,7 +157,7 @@ function analysisDone(x, y) {
   game.hint = { x, y };
   game.analysisEnd = report
     ? `Tarn's best move for ${sideName(sideToMove(game.moves)).toLowerCase()}: ${x},${y} (depth ${report.depth}, ${report.score.text}).`
-    : `${capitalized(stoneName(sideToMove(game.moves)))} must play ${x},${y}.`;
+    : `Tarn plays ${x},${y} for ${stoneName(sideToMove(game.moves))} without a search: a forced move, or the first.`;
   render();
 }
 
