@@ -61,7 +61,8 @@ fuzz:
 
 WINDOWS = $(CONFIGURE) -B build-windows --no-warn-unused-cli -DCMAKE_BUILD_TYPE=Release \
 	-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DTARN_BUILD_TESTS=OFF
-MINGW := $(shell command -v x86_64-w64-mingw32-g++-win32 || command -v x86_64-w64-mingw32-g++)
+# The toolchain file builds with the posix-threads compiler of mingw-w64 (tools/dist.sh tests the same).
+MINGW := $(shell command -v x86_64-w64-mingw32-g++-posix)
 
 windows:
 	@$(WINDOWS) > /dev/null

@@ -4,9 +4,12 @@
 // thread the search finds the same tree, and the bench also counts the nodes the helper threads
 // searched on speculation and threw away.
 //
-//     tarn-bench [--depth D] [--positions FILE] [--path NAME] [--threads N]
+//     tarn-bench [--depth D] [--nodes N] [--positions FILE] [--path NAME] [--threads N]
 //
 // The search runs on the best instruction-set path of the processor unless --path names one.
+// With --nodes it stops each position's search as the engine does under INFO max_node N, with
+// every depth allowed unless --depth is given too; the node counts, the speed and the signature
+// then count the completed iterations only.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -93,6 +96,8 @@ std::string PathList() {
 
 int main(int argc, char** argv) {
     int depth = 10;
+    bool depthGiven = false;
+    long long maxNodes = 0;
     int threadCount = 1;
     std::string path = DefaultPositionsPath();
     std::string pathName;
@@ -100,6 +105,9 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--depth" && i + 1 < argc) {
             depth = std::atoi(argv[++i]);
+            depthGiven = true;
+        } else if (arg == "--nodes" && i + 1 < argc) {
+            maxNodes = std::atoll(argv[++i]);
         } else if (arg == "--positions" && i + 1 < argc) {
             path = argv[++i];
         } else if (arg == "--path" && i + 1 < argc) {
@@ -107,11 +115,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--threads" && i + 1 < argc) {
             threadCount = std::atoi(argv[++i]);
         } else {
-            std::cerr << "usage: tarn-bench [--depth D] [--positions FILE] [--path NAME] "
-                         "[--threads N]\n"
+            std::cerr << "usage: tarn-bench [--depth D] [--nodes N] [--positions FILE] "
+                         "[--path NAME] [--threads N]\n"
                          "  D is the search depth, "
                       << ReportedDepth(0) << " to " << ReportedDepth(MaxIterations - 1)
-                      << " in steps of 2 (default 10)\n"
+                      << " in steps of 2 (default 10, or every depth with --nodes)\n"
+                         "  N stops each search at that many nodes, as INFO max_node does\n"
                          "  NAME is an instruction-set path:"
                       << PathList() << " (default: the best this processor has)\n"
                       << "  N is the number of threads, 1 to " << MaxSearchThreads
@@ -137,6 +146,10 @@ int main(int argc, char** argv) {
                   << ReportedDepth(MaxIterations - 1) << "\n";
         return 2;
     }
+    if (maxNodes < 0) {
+        std::cerr << "tarn-bench: the nodes must be 0 (no limit) or more\n";
+        return 2;
+    }
     if (threadCount < 1 || threadCount > MaxSearchThreads) {
         std::cerr << "tarn-bench: the threads must be 1 to " << MaxSearchThreads << "\n";
         return 2;
@@ -144,7 +157,9 @@ int main(int argc, char** argv) {
     std::vector<Position> positions;
     if (!ReadPositions(path, positions)) return 1;
 
-    limits.LastIteration = IterationOfDepth(depth);
+    limits.LastIteration =
+        maxNodes > 0 && !depthGiven ? MaxIterations - 1 : IterationOfDepth(depth);
+    limits.MaxNodes = static_cast<uint64_t>(maxNodes);
     std::unique_ptr<SearchThreads> helpers;
     if (threadCount > 1) {
         helpers = std::make_unique<SearchThreads>(threadCount - 1);
@@ -183,6 +198,7 @@ int main(int argc, char** argv) {
         }
         char ms[32];
         std::snprintf(ms, sizeof ms, "%.1f", seconds * 1000);
+        if (result.TimedOut) line << ", stopped at the node limit";
         line << ", " << ms << " ms";
         std::cout << line.str() << "\n";
     }

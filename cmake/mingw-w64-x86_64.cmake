@@ -16,8 +16,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# The main thread searches too, and the helper threads it waits for may hand it work: it gets the
-# stack the helper threads get (16 MiB) instead of the linker's 2 MiB.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--stack,16777216")
+# The stack of the main thread, which searches too, is set with the search library's
+# (search/CMakeLists.txt).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Release programs carry no symbol table: they are shipped, not debugged.
 set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")

@@ -13,7 +13,7 @@ struct GameState {
     bool Initialized = false;            // set by the first START, never cleared again
     int32_t MoveNumber = 0;              // 1 after START, one more for every stone placed
     std::vector<CellIndex> MoveHistory;  // every stone placed since the last START
-    alignas(64) Stone Board[CellCount] = {};
+    alignas(CacheLineBytes) Stone Board[CellCount] = {};
 
     // Begins a new, empty game. Keeps the history's storage, so later games do not allocate.
     void Reset();

@@ -49,7 +49,7 @@ static_assert(GainMargin >= 4 * (BoardSize + 1) && GainMargin % 32 == 0);
 
 // Per-cell scores, one per cell, between two margins. Aligned and of fixed size so that the
 // cells are copied in one constant-size block.
-struct alignas(64) CellScores {
+struct alignas(CacheLineBytes) CellScores {
     Score Values[GainMargin + CellCount + GainMargin];  // cell c at GainMargin + c
 
     Score& operator[](int cell) { return Values[GainMargin + cell]; }
@@ -58,7 +58,7 @@ struct alignas(64) CellScores {
 
 // The empty cells within two rows and two columns of a stone: cells in Cells[0..Count-1],
 // entries from Count upwards are stale. The order decides ties in the search.
-struct alignas(64) CandidateList {
+struct alignas(CacheLineBytes) CandidateList {
     CellIndex Cells[CellCount];
     uint16_t Count;
 };
@@ -94,7 +94,7 @@ inline void CopyCandidates(CandidateList& to, const CandidateList& from) {
 
 // The result of the four check of one move.
 using FourCell = CellIndex;
-inline constexpr FourCell NoFour = 32767;      // the move made no four
+inline constexpr FourCell NoFour = NoCell;     // the move made no four
 inline constexpr FourCell DoubleFour = 32000;  // fours that need two different cells to block
 
 // The state of a dead slot (see LineSlots) before any stone of its line's cells: beyond every
@@ -183,15 +183,16 @@ inline constexpr int GroupBytes = 8;
 // What a search changes in place and restores in last-in, first-out order: its own board with
 // the trial stones on it, the window states and the neighbour counts. Every search owns one;
 // BuildModel derives the states and counts from the board.
-struct alignas(64) ModelState {
+struct alignas(CacheLineBytes) ModelState {
     // The states of the windows line by line (LineSlots), with room for the last group's spare
     // bytes. Every slot, dead or not, counts the stones on its cells that are on the board.
-    alignas(64) WindowState WindowStates[LineSlotCount + GroupBytes - CellsPerWindow];
+    alignas(CacheLineBytes) WindowState WindowStates[LineSlotCount + GroupBytes - CellsPerWindow];
     // For every cell, the number of occupied cells (trial stones included) in its 5 by 5 square,
     // the cell itself included, kept column by column (NeighbourIndex). An empty cell with a
     // count of 0 is out of reach of every stone, and an occupied cell always counts itself.
-    alignas(64) uint8_t NeighbourCount[NeighbourColumns * NeighbourColumnHeight + GroupBytes];
-    alignas(64) Stone Board[CellCount];
+    alignas(CacheLineBytes) uint8_t
+        NeighbourCount[NeighbourColumns * NeighbourColumnHeight + GroupBytes];
+    alignas(CacheLineBytes) Stone Board[CellCount];
 };
 
 // The neighbour counts of a cell's square are read and written as five 8-byte groups, one for

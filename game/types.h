@@ -1,9 +1,14 @@
 // The engine's basic vocabulary: cells, scores and stones of the 20 by 20 board.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace tarn {
+
+// The unit of the processor's caches: data that threads share apart, or that is copied in
+// blocks, is aligned to it.
+inline constexpr size_t CacheLineBytes = 64;
 
 inline constexpr int BoardSize = 20;
 inline constexpr int CellCount = BoardSize * BoardSize;
@@ -35,6 +40,15 @@ inline constexpr Score WinThreshold = 29000;
 // The value of a window holding five stones of one side: the exact win. Forced results count
 // their distance from it in plies (a win in three plies is worth FiveValue - 3).
 inline constexpr Score FiveValue = 30000;
+
+// Forced results: a five for the side the score is seen from, or for the other side, found
+// within the search's horizon. Every score between the two is an evaluation.
+constexpr bool IsForcedWin(int score) {
+    return score >= WinThreshold;
+}
+constexpr bool IsForcedLoss(int score) {
+    return score <= -WinThreshold;
+}
 
 // What a board cell holds. The two sides use the stone values as their own numbers.
 using Stone = uint8_t;

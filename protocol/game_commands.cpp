@@ -34,9 +34,14 @@ bool ReadBlockLine(std::istream& in, std::string& line) {
     return in.good();
 }
 
-// The turn's time: the manager's two limits, measured from the moment the turn starts.
-TimeBudget TurnBudget(const Settings& settings, int64_t turnStart) {
-    return {turnStart, settings.timeout_turn, settings.time_left, true};
+// The turn's limits: the manager's two time limits, measured from the moment the turn starts,
+// and the depth and the nodes the manager allows, if it set them.
+SearchLimits TurnLimits(const Settings& settings, int64_t turnStart) {
+    SearchLimits limits;
+    limits.Time = {turnStart, settings.timeout_turn, settings.time_left, true};
+    limits.LastIteration = LastIterationWithin(settings.max_depth);
+    limits.MaxNodes = settings.max_node > 0 ? static_cast<uint64_t>(settings.max_node) : 0;
+    return limits;
 }
 
 // The helper threads the turn searches with: none for one thread. The session keeps them from
@@ -56,7 +61,7 @@ SearchThreads* TurnHelpers(Session& session) {
 
 void EngineTurn(Session& session, std::ostream& out) {
     GameState& game = session.Game;
-    SearchLimits limits{TurnBudget(session.EngineSettings, ClockNanoseconds())};
+    SearchLimits limits = TurnLimits(session.EngineSettings, ClockNanoseconds());
     limits.Threads = TurnHelpers(session);
     const CellIndex cell =
         session
@@ -74,9 +79,8 @@ void EngineTurn(Session& session, std::ostream& out) {
 AfterCommand StartCommand(Session& session, std::istream& args, std::istream&, std::ostream& out) {
     int32_t size = 0;
     ReadNumberList(args, &size, 1);
-    if (!CleanlyAtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-    } else if (size != BoardSize) {
+    if (!ArgumentsEndTheLine(args, out)) return AfterCommand::Continue;
+    if (size != BoardSize) {
         ErrorLine(out, "Unsupported size of the board");
     } else {
         session.Game.Reset();
@@ -88,10 +92,7 @@ AfterCommand StartCommand(Session& session, std::istream& args, std::istream&, s
 AfterCommand TurnCommand(Session& session, std::istream& args, std::istream&, std::ostream& out) {
     int32_t xy[2] = {};
     ReadNumberList(args, xy, 2);
-    if (!CleanlyAtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-        return AfterCommand::Continue;
-    }
+    if (!ArgumentsEndTheLine(args, out)) return AfterCommand::Continue;
     const CellIndex cell = CellOf(xy[0], xy[1]);
     if (!session.Game.IsFreeCell(cell)) {
         ErrorLine(out, "Bad coordinates");
@@ -103,9 +104,8 @@ AfterCommand TurnCommand(Session& session, std::istream& args, std::istream&, st
 }
 
 AfterCommand BeginCommand(Session& session, std::istream& args, std::istream&, std::ostream& out) {
-    if (!AtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-    } else if (session.Game.MoveNumber >= 2) {
+    if (!ArgumentsEndTheLine(args, out)) return AfterCommand::Continue;
+    if (session.Game.MoveNumber >= 2) {
         ErrorLine(out, "The \"Begin\" command can be executed only in the beginning of the game");
     } else {
         EngineTurn(session, out);
@@ -118,16 +118,13 @@ AfterCommand BeginCommand(Session& session, std::istream& args, std::istream&, s
 // for the command loop.
 AfterCommand BoardCommand(Session& session, std::istream& args, std::istream& in,
                           std::ostream& out) {
-    if (!AtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-        return AfterCommand::Continue;
-    }
+    if (!ArgumentsEndTheLine(args, out)) return AfterCommand::Continue;
     std::string line;
     while (ReadBlockLine(in, line) && line != "DONE") {
-        std::istringstream stone_line = MakeLineStream(line);
+        std::istringstream stoneLine = MakeLineStream(line);
         int32_t stone[3] = {};
-        ReadNumberList(stone_line, stone, 3);
-        if (!CleanlyAtLineEnd(stone_line)) {
+        ReadNumberList(stoneLine, stone, 3);
+        if (!CleanlyAtLineEnd(stoneLine)) {
             ErrorLine(out, "Wrong syntax");
             return AfterCommand::Continue;
         }
@@ -147,11 +144,7 @@ AfterCommand BoardCommand(Session& session, std::istream& args, std::istream& in
 }
 
 AfterCommand EndCommand(Session&, std::istream& args, std::istream&, std::ostream& out) {
-    if (!AtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-        return AfterCommand::Continue;
-    }
-    return AfterCommand::EndProcess;
+    return ArgumentsEndTheLine(args, out) ? AfterCommand::EndProcess : AfterCommand::Continue;
 }
 
 }  // namespace tarn

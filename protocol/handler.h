@@ -6,6 +6,8 @@
 #include <istream>
 #include <ostream>
 
+#include "protocol/line_stream.h"
+#include "protocol/output_lines.h"
 #include "protocol/session.h"
 
 namespace tarn {
@@ -14,5 +16,14 @@ enum class AfterCommand { Continue, EndProcess };
 
 using CommandHandler = AfterCommand (*)(Session& session, std::istream& args, std::istream& in,
                                         std::ostream& out);
+
+// Whether the arguments read so far end the line cleanly. When they do not (an argument missing,
+// malformed or one too many, even a trailing blank), answers the syntax error every command
+// gives for that, and the handler changes nothing.
+inline bool ArgumentsEndTheLine(const std::istream& args, std::ostream& out) {
+    if (CleanlyAtLineEnd(args)) return true;
+    ErrorLine(out, WrongCommandSyntaxMessage);
+    return false;
+}
 
 }  // namespace tarn

@@ -35,10 +35,15 @@ constexpr std::pair<std::string_view, std::string_view> AboutPairs[] = {
 };
 static_assert(std::is_sorted(std::begin(AboutPairs), std::end(AboutPairs)));
 
+// A setting read as a 64-bit number: a count that may go beyond 32 bits.
+struct WideNumber {
+    int64_t Settings::*Field;
+};
+
 // Where an INFO key stores its value: a plain number, a time in milliseconds (read as a 32-bit
-// number, kept in 64 bits) or a word.
+// number, kept in 64 bits), a 64-bit number or a word.
 using SettingField =
-    std::variant<int32_t Settings::*, int64_t Settings::*, std::string Settings::*>;
+    std::variant<int32_t Settings::*, int64_t Settings::*, WideNumber, std::string Settings::*>;
 
 // INFO keys, matched exactly as written, and the setting each one writes.
 const std::map<std::string, SettingField>& InfoKeys() {
@@ -51,6 +56,8 @@ const std::map<std::string, SettingField>& InfoKeys() {
         {"timeout_match", &Settings::timeout_match},
         {"folder", &Settings::folder},
         {"thread_num", &Settings::thread_num},
+        {"max_depth", &Settings::max_depth},
+        {"max_node", WideNumber{&Settings::max_node}},
     };
     return table;
 }
@@ -62,6 +69,8 @@ void StoreSetting(std::istream& args, Settings& settings, const SettingField& fi
     } else if (const auto time = std::get_if<int64_t Settings::*>(&field)) {
         int32_t milliseconds = 0;
         if (ReadSettingNumber(args, milliseconds)) settings.** time = milliseconds;
+    } else if (const auto wide = std::get_if<WideNumber>(&field)) {
+        ReadSettingNumber(args, settings.*wide->Field);
     } else if (std::string word; args >> word) {
         settings.*std::get<std::string Settings::*>(field) = word;
     }
@@ -92,10 +101,7 @@ void PrintLastMoves(const GameState& game, std::ostream& out) {
 }  // namespace
 
 AfterCommand AboutCommand(Session&, std::istream& args, std::istream&, std::ostream& out) {
-    if (!AtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-        return AfterCommand::Continue;
-    }
+    if (!ArgumentsEndTheLine(args, out)) return AfterCommand::Continue;
     std::string text;
     for (const auto& [key, value] : AboutPairs) {
         if (!text.empty()) text += ", ";
@@ -128,10 +134,7 @@ AfterCommand DebugCommand(Session& session, std::istream& args, std::istream&, s
     if (keyword != "config" && keyword != "last_moves" && keyword != "move_number") {
         return AfterCommand::Continue;
     }
-    if (!AtLineEnd(args)) {
-        ErrorLine(out, WrongCommandSyntaxMessage);
-        return AfterCommand::Continue;
-    }
+    if (!ArgumentsEndTheLine(args, out)) return AfterCommand::Continue;
     if (keyword == "config") {
         PrintConfig(out);
     } else if (keyword == "last_moves") {

@@ -7,8 +7,8 @@ namespace tarn {
 
 bool ReadCommandLine(std::istream& in, std::string& line) {
     if (!std::getline(in, line)) return false;
-    const bool ended_by_line_feed = !in.eof();
-    if (ended_by_line_feed && !line.empty() && line.back() == '\r') line.pop_back();
+    const bool endedByLineFeed = !in.eof();
+    if (endedByLineFeed && !line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }
 
@@ -28,10 +28,6 @@ void ToLowerAscii(std::string& text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-}
-
-bool AtLineEnd(const std::istream& args) {
-    return args.eof();
 }
 
 bool CleanlyAtLineEnd(const std::istream& args) {
@@ -70,12 +66,19 @@ void ReadNumberList(std::istream& args, int32_t* numbers, int count) {
     }
 }
 
-bool ReadSettingNumber(std::istream& args, int32_t& value) {
+bool ReadSettingNumber(std::istream& args, int64_t& value) {
     args >> std::ws;
     if (args.eof()) return false;
     // A failed extraction stores 0, and one beyond the range of long long its nearest limit.
     long long wide = 0;
     args >> wide;
+    value = wide;
+    return true;
+}
+
+bool ReadSettingNumber(std::istream& args, int32_t& value) {
+    int64_t wide = 0;
+    if (!ReadSettingNumber(args, wide)) return false;
     if (wide < std::numeric_limits<int32_t>::min()) {
         value = std::numeric_limits<int32_t>::min();
     } else if (wide > std::numeric_limits<int32_t>::max()) {

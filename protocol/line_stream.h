@@ -22,12 +22,9 @@ std::istringstream MakeLineStream(const std::string& line);
 void ToUpperAscii(std::string& text);
 void ToLowerAscii(std::string& text);
 
-// The line has been read to its end: true after the command word only when nothing, not even a
-// blank, follows it.
-bool AtLineEnd(const std::istream& args);
-
-// The line has been read to its end and every extraction on it succeeded: after numbers, the
-// last one was read and nothing at all follows it.
+// The line has been read to its end and every extraction on it succeeded: after the command
+// word, nothing at all follows it, not even a blank; after numbers, the last one was read and
+// nothing follows it.
 bool CleanlyAtLineEnd(const std::istream& args);
 
 // Reads `count` signed 32-bit numbers separated by commas ("x,y", "x,y,who"). White space,
@@ -36,10 +33,11 @@ bool CleanlyAtLineEnd(const std::istream& args);
 // the line fails too, so one CleanlyAtLineEnd test afterwards covers the whole line.
 void ReadNumberList(std::istream& args, int32_t* numbers, int count);
 
-// Reads an INFO value: a signed decimal number narrowed to 32 bits. Returns false, leaving
-// `value` alone, when only white space is left on the line. Otherwise a text that does not
-// start with a number gives 0, a number beyond 32 bits gives the nearest 32-bit limit, and
-// whatever follows the number is left unread.
+// Reads an INFO value: a signed decimal number. Returns false, leaving `value` alone, when only
+// white space is left on the line. Otherwise a text that does not start with a number gives 0, a
+// number beyond the range of `value` gives the nearest limit of that range, and whatever follows
+// the number is left unread. Most settings are 32-bit; a node count takes 64.
+bool ReadSettingNumber(std::istream& args, int64_t& value);
 bool ReadSettingNumber(std::istream& args, int32_t& value);
 
 }  // namespace tarn

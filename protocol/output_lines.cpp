@@ -12,8 +12,8 @@ void ErrorLine(std::ostream& out, std::string_view message) {
     WriteLine(out, std::string("ERROR ").append(message));
 }
 
-void UnknownCommandLine(std::ostream& out, std::string_view upper_cased_word) {
-    WriteLine(out, std::string("UNKNOWN command (").append(upper_cased_word).append(")"));
+void UnknownCommandLine(std::ostream& out, std::string_view upperCasedWord) {
+    WriteLine(out, std::string("UNKNOWN command (").append(upperCasedWord).append(")"));
 }
 
 void DebugLine(std::ostream& out, std::string_view text) {

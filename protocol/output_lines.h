@@ -19,7 +19,7 @@ void WriteLine(std::ostream& out, std::string_view text);
 void ErrorLine(std::ostream& out, std::string_view message);
 
 // The answer to a command word that is not in the command table; it has no "ERROR " prefix.
-void UnknownCommandLine(std::ostream& out, std::string_view upper_cased_word);
+void UnknownCommandLine(std::ostream& out, std::string_view upperCasedWord);
 
 // "DEBUG " followed by the text.
 void DebugLine(std::ostream& out, std::string_view text);

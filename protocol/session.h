@@ -13,8 +13,9 @@
 
 namespace tarn {
 
-// The manager's settings, stored by INFO. The two time limits steer the engine, and thread_num
-// the number of threads it searches with.
+// The manager's settings, stored by INFO. The two time limits steer the engine, thread_num the
+// number of threads it searches with, and max_depth and max_node, where set, end its search
+// before the time does, the node limit at the same point on every machine.
 struct Settings {
     int32_t max_memory = 0;
     int32_t game_type = 0;
@@ -24,6 +25,8 @@ struct Settings {
     int64_t timeout_match = 120000;
     std::string folder;
     int32_t thread_num = 1;
+    int32_t max_depth = 0;  // plies of the deepest iteration; none at 0 or below
+    int64_t max_node = 0;   // nodes of one turn; none at 0 or below
 };
 
 // The search the engine's turn runs. Tests put a recording stand-in here to see exactly what a

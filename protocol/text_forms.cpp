@@ -28,8 +28,8 @@ std::string MoveText(CellIndex cell) {
 }
 
 std::string ScoreText(Score score) {
-    if (score >= WinThreshold) return Join("W", 30000 - score);
-    if (score <= -WinThreshold) return Join("L", score + 30000);
+    if (IsForcedWin(score)) return Join("W", FiveValue - score);
+    if (IsForcedLoss(score)) return Join("L", score + FiveValue);
     return Join("", score);
 }
 

@@ -3,6 +3,8 @@
 // plies long, the depth its report gives.
 #pragma once
 
+#include <cstdint>
+
 namespace tarn {
 
 inline constexpr int MaxIterations = 20;
@@ -18,6 +20,15 @@ constexpr int ReportedDepth(int iteration) {
 }
 
 inline constexpr int MaxSearchDepth = NodeDepth(MaxIterations - 1);
+
+// The last iteration a depth limit lets start: none deeper than `plies`, yet the first always.
+// A limit of 0 or below is none.
+constexpr int LastIterationWithin(int64_t plies) {
+    int last = MaxIterations - 1;
+    if (plies > 0)
+        while (last > 0 && ReportedDepth(last) > plies) --last;
+    return last;
+}
 
 // The iteration whose report gives `depth`, or -1 when none does.
 constexpr int IterationOfDepth(int depth) {

@@ -60,8 +60,8 @@ constexpr int RelationCentre = (BoardSize - 1) * RelationSpan + BoardSize - 1;
 constexpr Score LeafForcedScore = FiveValue - 2;
 
 constexpr Score ClampLeafValue(int value) {
-    if (value > WinThreshold - 1) return LeafForcedScore;
-    if (value < -(WinThreshold - 1)) return -LeafForcedScore;
+    if (IsForcedWin(value)) return LeafForcedScore;
+    if (IsForcedLoss(value)) return -LeafForcedScore;
     return static_cast<Score>(value);
 }
 

@@ -57,13 +57,14 @@ struct ParallelSearch {
     TimeBudget Budget;
     bool MoreThreadsThanCores = false;
     std::atomic<bool> Searching{true};
-    alignas(64) std::atomic<bool> TimedOut{false};
+    alignas(CacheLineBytes) std::atomic<bool> TimedOut{false};
     // Advanced whenever a split point's window, width or stop changes, so that a thread works
     // out again whether its child is still wanted only when something has changed.
     std::atomic<uint64_t> Epoch{1};
-    alignas(64) std::atomic<int> Idle{0};         // threads waiting for something to help with
-    alignas(64) std::atomic<uint64_t> Thrown{0};  // nodes searched on speculation, thrown away
-    alignas(64) std::atomic<int> OpenSplits{0};   // split points in the list below
+    alignas(CacheLineBytes) std::atomic<int> Idle{0};  // threads waiting for something to help with
+    alignas(CacheLineBytes) std::atomic<uint64_t> Thrown{
+        0};  // nodes searched on speculation, thrown away
+    alignas(CacheLineBytes) std::atomic<int> OpenSplits{0};  // split points in the list below
     std::mutex ListLock;
     SplitPoint* Splits = nullptr;  // open split points, newest first
 };

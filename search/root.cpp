@@ -114,8 +114,7 @@ Score SearchSplitRootMove(WorkerState& worker, const SplitPoint& split, int posi
                                       IterationOutcome& outcome) {
     const CandidateList& candidates = root.Candidates;
     int end = outcome.Position;
-    while (end < candidates.Count && root.RootScores[candidates.Cells[end]] >= -(WinThreshold - 1))
-        ++end;
+    while (end < candidates.Count && !IsForcedLoss(root.RootScores[candidates.Cells[end]])) ++end;
     const RootFrame frame{root, iteration};
     SplitPoint split;
     split.Of = SplitPoint::Kind::Root;
@@ -141,7 +140,7 @@ IterationOutcome SearchIteration(Root& root, State& search, int iteration) {
     IterationOutcome outcome;
     for (; outcome.Position < candidates.Count; ++outcome.Position) {
         const CellIndex cell = candidates.Cells[outcome.Position];
-        if (root.RootScores[cell] < -(WinThreshold - 1)) break;
+        if (IsForcedLoss(root.RootScores[cell])) break;
         if constexpr (IsWorker<State>) {
             if (outcome.Position > 0 && MaySplit(search)) {
                 SplitRootMoves(root, search, iteration, outcome);
@@ -162,7 +161,7 @@ IterationOutcome SearchIteration(Root& root, State& search, int iteration) {
 // it weighed at least two moves; if not, the previous iteration's best.
 CellIndex TimeOutChoice(const IterationOutcome& outcome, const CandidateList& candidates,
                         CellIndex previousBest) {
-    if (outcome.BestScore <= -WinThreshold)
+    if (IsForcedLoss(outcome.BestScore))
         return outcome.Position < candidates.Count ? candidates.Cells[outcome.Position]
                                                    : outcome.BestMove;
     if (outcome.Position >= 2 || previousBest == NoCell) return outcome.BestMove;
@@ -170,16 +169,20 @@ CellIndex TimeOutChoice(const IterationOutcome& outcome, const CandidateList& ca
 }
 
 // Iterative deepening over the root candidates, in the order of the previous iteration's scores;
-// moves an earlier iteration found lost are not searched again. A time-out drops the unfinished
-// root move and answers from the last complete information.
+// moves an earlier iteration found lost are not searched again. A time-out, or the node limit,
+// drops the unfinished root move and answers from the last complete information.
 template <typename State>
 void Deepen(Root& root, State& search, const SearchLimits& limits,
             const IterationCallback& onIteration, SearchResult& result) {
     CellIndex bestMove = NoCell;
+    // The nodes of the completed iterations: fewer than the node limit, or the search would have
+    // stopped at the last stop test of the iteration that reached it.
+    uint64_t nodesBefore = 0;
     for (int iteration = 0; iteration <= limits.LastIteration; ++iteration) {
         const CellIndex previousBest = bestMove;
         StableSortByScore(root.Candidates.Cells, root.Candidates.Count, root.RootScores);
         search.NodeCount = 0;
+        search.StopNodeCount = limits.MaxNodes > 0 ? limits.MaxNodes - nodesBefore : NoNodeLimit;
         const int64_t iterationStart = ClockNanoseconds();
         const IterationOutcome outcome = SearchIteration(root, search, iteration);
         const int64_t iterationEnd = ClockNanoseconds();
@@ -192,14 +195,15 @@ void Deepen(Root& root, State& search, const SearchLimits& limits,
         }
 
         bestMove = outcome.BestMove;
+        nodesBefore += search.NodeCount;
         IterationReport& report = result.PerIteration[result.Iterations++];
         report = {ReportedDepth(iteration), bestMove, outcome.BestScore, search.NodeCount,
                   static_cast<double>(iterationEnd - iterationStart) * 1e-9};
         if (onIteration) onIteration(report);
 
         result.Move = bestMove;
-        if (outcome.Position < 2 || outcome.BestScore >= WinThreshold ||
-            outcome.BestScore <= -WinThreshold || !search.Budget.MayDeepen())
+        if (outcome.Position < 2 || IsForcedWin(outcome.BestScore) ||
+            IsForcedLoss(outcome.BestScore) || !search.Budget.MayDeepen())
             break;
     }
 }
@@ -241,7 +245,9 @@ SearchResult SearchPosition(State& search, std::span<const Stone, CellCount> boa
 
 SearchResult RootSearch(std::span<const Stone, CellCount> board, const SearchLimits& limits,
                         const IterationCallback& onIteration) {
-    if (limits.Threads && limits.Threads->Helpers() > 0) {
+    // The parallel search does not count the one-thread tree's nodes at its stop tests yet: a
+    // node limit keeps the search on the caller's thread, where it is exact.
+    if (limits.Threads && limits.Threads->Helpers() > 0 && limits.MaxNodes == 0) {
         ParallelSearch shared;
         shared.Budget = limits.Time;
         const unsigned cores = std::thread::hardware_concurrency();  // 0 when unknown

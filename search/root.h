@@ -25,12 +25,16 @@ struct IterationReport {
 class SearchThreads;
 
 // How far a search may go, and on how many threads. The engine's turn gives the manager's time
-// limits and every iteration; the bench and the tests switch the clock off and stop after a given
-// iteration so that a search is exactly repeatable. With helper threads the search finds the
-// same results sooner.
+// limits and every iteration, or fewer when the manager limits the depth; the bench and the tests
+// switch the clock off and stop after a given iteration so that a search is exactly repeatable.
+// A node limit makes a search on the clock repeatable too: it stops the search at the first stop
+// test at which the turn's nodes, over all its iterations, reach it, exactly as a time-out at
+// that test would, so that the move depends only on the position and the limit. Whichever limit
+// comes first ends the search. With helper threads the search finds the same results sooner.
 struct SearchLimits {
     TimeBudget Time;
     int LastIteration = MaxIterations - 1;
+    uint64_t MaxNodes = 0;  // 0: none
     // The instruction set to search with; none: the best this processor has. A path the build or
     // the processor lacks gives way to the base path.
     std::optional<SearchPath> Path = std::nullopt;
@@ -42,7 +46,8 @@ struct SearchResult {
     SearchPath Path = SearchPath::Base;  // the path that searched
     int Iterations = 0;                  // completed and reported iterations
     IterationReport PerIteration[MaxIterations] = {};
-    bool TimedOut = false;     // the time ran out in the iteration after the last completed one
+    bool TimedOut = false;     // the time or the node limit ran out in the iteration after the
+                               // last completed one
     int Accepted = 0;          // root moves that iteration had searched to the end by then
     uint64_t ThrownNodes = 0;  // nodes the helper threads searched on speculation, in vain
 };

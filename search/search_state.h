@@ -3,23 +3,33 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 #include "game/model.h"
 #include "search/time_control.h"
 
 namespace tarn {
 
+// The node count a search without a node limit never reaches.
+inline constexpr uint64_t NoNodeLimit = std::numeric_limits<uint64_t>::max();
+
 struct SearchState {
     ModelState Model;        // the board with the trial stones, window states, neighbour counts
     uint64_t NodeCount = 0;  // every node entered and every answer a leaf reply scans
+    // The node count at which the search stops as it does when the time is up. NodeCount starts
+    // from 0 in every iteration, while the turn's node limit counts every iteration: the root
+    // sets this to the limit less the nodes of the iterations before.
+    uint64_t StopNodeCount = NoNodeLimit;
     TimeBudget Budget;
 };
 
 inline namespace TARN_PATH_NAMESPACE {
 
-// Whether the search must stop: on one thread, only when the time is up.
+// Whether the search must stop: on one thread, when the turn's nodes reach its node limit or
+// the time is up. Neither count goes back, so every stop test after the first that stops finds
+// the same.
 inline bool ShouldStop(const SearchState& search) {
-    return search.Budget.OutOfTime();
+    return search.NodeCount >= search.StopNodeCount || search.Budget.OutOfTime();
 }
 
 }  // namespace TARN_PATH_NAMESPACE

@@ -7,8 +7,9 @@ namespace tarn {
 namespace {
 
 // A helper's stack holds the deepest line of the search, and the lines of the split points it
-// helps at below its own while it waits; the default of some systems is too small for that.
-constexpr size_t HelperStackBytes = size_t{16} << 20;
+// helps at below its own while it waits; the default of some systems is too small for that. The
+// build sets the size, the same for every thread that searches (search/CMakeLists.txt).
+constexpr size_t HelperStackBytes = TARN_SEARCH_STACK_BYTES;
 
 }  // namespace
 

@@ -10,6 +10,10 @@ Every answer is checked: a move must name a free cell, no line may start with ER
 UNKNOWN, and after each game "DEBUG last_moves" must repeat exactly the stones that engine
 was given or played. The driver reports move times against the budget and the resident memory
 of both processes, and exits with status 1 when any check failed.
+
+With --nodes (INFO max_node) each brain plays at a fixed strength, and with a turn time long
+enough for its node budget the games are the same on every run and every machine. --depth, --nodes
+and --engine apply to both brains when given once, to brains A and B when given twice.
 """
 
 import argparse
@@ -36,9 +40,11 @@ class CheckFailed(Exception):
 class Engine:
     """One brain process with line-wise, time-limited reading of its answers."""
 
-    def __init__(self, label, command):
+    def __init__(self, label, command, depth=None, nodes=None):
         self.label = label
         self.command = command
+        self.depth = depth
+        self.nodes = nodes
         self.process = subprocess.Popen(
             shlex.split(command),
             stdin=subprocess.PIPE,
@@ -173,6 +179,10 @@ def start_game(engine, args, read_timeout):
     engine.send(f"INFO timeout_turn {args.turn_ms}")
     if args.threads:
         engine.send(f"INFO thread_num {args.threads}")
+    if engine.depth is not None:
+        engine.send(f"INFO max_depth {engine.depth}")
+    if engine.nodes is not None:
+        engine.send(f"INFO max_node {engine.nodes}")
     engine.history = []
 
 
@@ -242,6 +252,13 @@ def describe_memory(engines):
     return ", ".join(parts)
 
 
+def per_brain(parser, values, option):
+    """The values of an option given once (both brains) or twice (A, then B); None where not given."""
+    if len(values) > 2:
+        parser.error(f"give {option} at most twice")
+    return values * 2 if len(values) == 1 else values or [None, None]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--engine", action="append", default=[],
@@ -252,17 +269,23 @@ def main():
                         help="sent as INFO time_left before every move")
     parser.add_argument("--threads", type=int, default=0,
                         help="sent as INFO thread_num after START (not sent when 0)")
+    parser.add_argument("--depth", type=int, action="append", default=[],
+                        help="sent as INFO max_depth after START (give twice for A and B)")
+    parser.add_argument("--nodes", type=int, action="append", default=[],
+                        help="sent as INFO max_node after START (give twice for A and B)")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--quiet", action="store_true", help="print the summary only")
     args = parser.parse_args()
-    if not 1 <= len(args.engine) <= 2:
+    if not args.engine:
         parser.error("give --engine once or twice")
-    commands = args.engine if len(args.engine) == 2 else args.engine * 2
+    commands = per_brain(parser, args.engine, "--engine")
+    depths = per_brain(parser, args.depth, "--depth")
+    nodes = per_brain(parser, args.nodes, "--nodes")
 
     budget_ms = max(0, min(args.turn_ms, args.time_left // 10))
     read_timeout = budget_ms / 1000 + 10
     rng = random.Random(args.seed)
-    engines = [Engine("A", commands[0]), Engine("B", commands[1])]
+    engines = [Engine(label, commands[i], depths[i], nodes[i]) for i, label in enumerate("AB")]
     wins = {(label, order): 0 for label in "AB" for order in ("first", "second")}
     draws = 0
     games_played = 0

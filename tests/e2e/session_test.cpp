@@ -86,6 +86,20 @@ const std::vector<Session>& Sessions() {
         {"ThreadsWaitingAtEndOfInput",
          {{"START 20\nINFO thread_num 2\nINFO timeout_turn 200\nBEGIN\n", {"OK", "10,10"}},
           {"TURN 9,9\n", {Move}}}},
+        // A node limit fixes the move whatever the build, its instruction set or its threads:
+        // these are the moves of the one-thread search on these positions with these limits.
+        // 250000 nodes end the first turn inside the depth-8 iteration, whose best so far (12,8)
+        // is not depth 6's (9,11).
+        {"NodeLimitFixesTheMove",
+         {{"START 20\nINFO timeout_turn 60000\nINFO max_node 250000\n"
+           "BOARD\n10,10,2\n9,9,1\n11,9,2\nDONE\n",
+           {"OK", "12,8"}},
+          {"TURN 9,11\n", {"8,12"}},
+          {"INFO thread_num 2\nSTART 20\nBOARD\n10,10,2\n9,9,1\n11,9,2\nDONE\n", {"OK", "12,8"}},
+          {"TURN 9,11\n", {"8,12"}},
+          {"INFO max_node 0\nINFO max_depth 6\nSTART 20\nBOARD\n10,10,2\n9,9,1\n11,9,2\nDONE\n",
+           {"OK", "9,11"}},
+          {"END\n", {}}}},
         {"EndOfInputEndsTheProcess",
          {{"START 20\n", {"OK"}}, {"INFO timeout_turn 300\nTURN 7,7\n", {Move}}}},
         {"EndOfInputEndsABoardBlock",

@@ -46,6 +46,11 @@ tree() {
     grep -E '^(Position|Signature|Path)' | sed -E 's/, [0-9.]+ ms$//'
 }
 
+# The engine's answers with the times of its report lines left out.
+reports() {
+    sed -E 's/^(MESSAGE [^;]*;[^;]*;[^;]*;[^;]*);.*/\1/'
+}
+
 run_cpu() {
     local cpu=$1
     shift
@@ -73,6 +78,14 @@ check_cpu() {
     printf '%s\n' "$answer" | grep -qE '^[0-9]+,[0-9]+$' || fail "no move: $answer"
     echo "== Haswell: the best path is x86-64-v3, and it searches the same tree"
     [ "$(run_cpu Haswell "$bench" --depth 8 | tree)" = "$v3" ] || fail "Haswell run differs"
+    echo "== Nehalem and Haswell: under a node limit the engine reports and plays as here"
+    local limited='START 20\nINFO max_node 400000\nBOARD\n10,10,2\n9,9,1\n11,9,2\nDONE\nTURN 9,11\nEND\n'
+    local here
+    here=$(printf "$limited" | "$build/pbrain-tarn" | reports)
+    for cpu in Nehalem Haswell; do
+        [ "$(printf "$limited" | run_cpu $cpu "$build/pbrain-tarn" | reports)" = "$here" ] ||
+            fail "$cpu plays otherwise under a node limit"
+    done
     echo "ok"
 }
 

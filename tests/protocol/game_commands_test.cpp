@@ -1,7 +1,9 @@
 // START, TURN, BEGIN, BOARD and END, and the engine's turn they lead to.
 #include <algorithm>
 #include <random>
+#include <sstream>
 #include <string>
+#include <tuple>
 
 #include "protocol/text_forms.h"
 #include "search/clock.h"
@@ -140,7 +142,7 @@ TEST_F(GameCommandsTest, EmptyBoardBlockPlaysTheCentre) {
 
 TEST_F(GameCommandsTest, BoardErrorsEndTheBlockWithoutAMove) {
     struct Case {
-        const char* stone_line;
+        const char* StoneLine;
         const char* error;
     };
     const Case cases[] = {
@@ -155,12 +157,12 @@ TEST_F(GameCommandsTest, BoardErrorsEndTheBlockWithoutAMove) {
     for (const Case& c : cases) {
         SetUp();
         const Transcript t =
-            Run(std::string("START 20\nBOARD\n0,0,1\n") + c.stone_line + "\n5,5,2\nDONE\n");
+            Run(std::string("START 20\nBOARD\n0,0,1\n") + c.StoneLine + "\n5,5,2\nDONE\n");
         EXPECT_EQ(t.Lines,
                   (Lines{"OK", c.error, "UNKNOWN command (5,5,2)", "UNKNOWN command (DONE)"}))
-            << "stone line \"" << c.stone_line << "\"";
+            << "stone line \"" << c.StoneLine << "\"";
         // The stone before the bad line stays; nothing else was placed.
-        EXPECT_EQ(Game.MoveHistory, std::vector<CellIndex>{0}) << c.stone_line;
+        EXPECT_EQ(Game.MoveHistory, std::vector<CellIndex>{0}) << c.StoneLine;
     }
 }
 
@@ -256,6 +258,77 @@ TEST_F(GameCommandsTest, ThreadNumSetsTheHelpersOfATurn) {
     EXPECT_EQ(given[2], given[1]);
     EXPECT_EQ(given[3], given[1]);
     EXPECT_EQ(EngineSettings.thread_num, -4);
+}
+
+// max_depth and max_node become the turn's last iteration and node limit; 0, negative values and
+// text mean none.
+TEST_F(GameCommandsTest, DepthAndNodeSettingsLimitTheTurnsSearch) {
+    std::vector<SearchLimits> given;
+    session.Search = [&](std::span<const Stone, CellCount> board, const SearchLimits& limits,
+                         const IterationCallback&) {
+        given.push_back(limits);
+        SearchResult result;
+        result.Move = static_cast<CellIndex>(std::find(board.begin(), board.end(), EmptyCell) -
+                                             board.begin());
+        return result;
+    };
+    const std::tuple<std::string, int, uint64_t> cases[] = {
+        {"0", MaxIterations - 1, 0},
+        {"-3", MaxIterations - 1, 0},
+        {"abc", MaxIterations - 1, 0},
+        {"1", 0, 1},
+        {"9", 2, 9},
+        {"10", 3, 10},
+        {"1000000000000", MaxIterations - 1, 1000000000000},
+    };
+    Run("START 20\n");
+    for (const auto& [value, lastIteration, maxNodes] : cases) {
+        Run("INFO max_depth " + value + "\nINFO max_node " + value + "\nTURN " +
+            MoveText(CellAt(19, static_cast<int>(given.size()))) + "\n");
+        ASSERT_FALSE(given.empty()) << value;
+        EXPECT_EQ(given.back().LastIteration, lastIteration) << value;
+        EXPECT_EQ(given.back().MaxNodes, maxNodes) << value;
+        EXPECT_TRUE(given.back().Time.ClockEnabled) << value;
+    }
+}
+
+// The report lines of a turn without their times: depth, move, score and nodes.
+std::vector<std::string> ReportsWithoutTimes(const Transcript& t) {
+    std::vector<std::string> reports;
+    std::istringstream lines(t.Raw);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("MESSAGE ", 0) != 0) continue;
+        size_t end = 0;
+        for (int field = 0; field < 4; ++field) end = line.find(';', end) + 1;
+        reports.push_back(line.substr(0, end));
+    }
+    return reports;
+}
+
+// A depth limit ends the deepening with the iteration of that depth, whose lines are those of a
+// deeper search up to there; a node limit gives the same lines and move on every turn, on one
+// thread or on three.
+TEST_F(GameCommandsTest, DepthAndNodeLimitsEndTheSearch) {
+    const std::string position = "START 20\nBOARD\n10,10,2\n9,9,1\n11,9,2\nDONE\n";
+    Run("INFO timeout_turn 100000\nINFO max_depth 9\n");
+    const Transcript eight = Run(position);
+    Run("INFO max_depth 10\n");
+    const Transcript ten = Run(position);
+    const std::vector<std::string> shallow = ReportsWithoutTimes(eight),
+                                   deep = ReportsWithoutTimes(ten);
+    ASSERT_EQ(shallow.size(), 3u);
+    ASSERT_EQ(deep.size(), 4u);
+    EXPECT_EQ(shallow.back().substr(0, 10), "MESSAGE 8;");
+    EXPECT_EQ(deep.back().substr(0, 11), "MESSAGE 10;");
+    EXPECT_TRUE(std::equal(shallow.begin(), shallow.end(), deep.begin()));
+
+    Run("INFO max_depth 0\nINFO max_node 300000\n");
+    const Transcript first = Run(position);
+    Run("INFO thread_num 3\n");
+    const Transcript threads = Run(position);
+    EXPECT_EQ(ReportsWithoutTimes(first), ReportsWithoutTimes(threads));
+    EXPECT_EQ(first.Lines, threads.Lines);
+    EXPECT_FALSE(ReportsWithoutTimes(first).empty());
 }
 
 // Short games one after another in one session, searched on three threads: every answer is a

@@ -1,5 +1,6 @@
 // ABOUT, INFO and DEBUG: the commands that describe, configure and inspect the engine.
 #include <string>
+#include <tuple>
 
 #include "tests/protocol/transcript.h"
 
@@ -56,6 +57,30 @@ TEST_F(InfoCommandsTest, MissingOrBadTimeValues) {
     Run("INFO timeout_turn abc\nINFO time_left -\n");
     EXPECT_EQ(EngineSettings.timeout_turn, 0);
     EXPECT_EQ(EngineSettings.time_left, 0);
+}
+
+// The depth limit is a 32-bit setting like the others; the node limit reads 64 bits, so that a
+// manager can give a count beyond 2^31. Any value is stored: 0, negative ones and text (stored
+// as 0) mean no limit when the turn reads them.
+TEST_F(InfoCommandsTest, DepthAndNodeLimitsFollowTheValueRules) {
+    const std::tuple<std::string, int32_t, int64_t> cases[] = {
+        {"12", 12, 12},
+        {"1000000000000", 2147483647, 1000000000000},
+        {"-7", -7, -7},
+        {"0", 0, 0},
+        {"abc", 0, 0},
+        {"50000x", 50000, 50000},
+        {std::string(30, '9'), 2147483647, 9223372036854775807},
+        {"-" + std::string(30, '9'), -2147483647 - 1, -9223372036854775807 - 1},
+    };
+    for (const auto& [value, depth, nodes] : cases) {
+        EXPECT_EQ(Run("INFO max_depth " + value + "\nINFO max_node " + value + "\n").Raw, "");
+        EXPECT_EQ(EngineSettings.max_depth, depth) << value;
+        EXPECT_EQ(EngineSettings.max_node, nodes) << value;
+    }
+    Run("INFO max_depth 9\nINFO max_node 123456\nINFO max_depth\nINFO max_node \nSTART 20\n");
+    EXPECT_EQ(EngineSettings.max_depth, 9);
+    EXPECT_EQ(EngineSettings.max_node, 123456);
 }
 
 TEST_F(InfoCommandsTest, KeysMatchExactlyAndUnknownKeysAreIgnored) {

@@ -74,11 +74,6 @@ struct NodeCall {
     }
 };
 
-// The engine's open three on row 10, (8,10) to (10,10).
-TestBoard OpenThree() {
-    return BoardOf({{8, 10, 1}, {9, 10, 1}, {10, 10, 1}, {9, 9, 2}, {12, 14, 2}, {3, 3, 2}});
-}
-
 TEST(LeafNodeTest, OpponentOpenFourIsLostWithoutAnyReply) {
     NodeCall call(
         BoardOf({{8, 10, 2}, {9, 10, 2}, {10, 10, 2}, {9, 12, 1}, {10, 13, 1}, {11, 12, 1}}));
@@ -111,14 +106,14 @@ TEST(LeafNodeTest, OpponentFourHasExactlyTheBlockAsReply) {
 }
 
 TEST(LeafNodeTest, EngineReplyMakingAnOpenFourWins) {
-    NodeCall call(OpenThree());
+    NodeCall call(EngineWinsPosition());
     // Whatever the opponent plays far away, the engine's open four answers it.
     EXPECT_EQ(29996, call.OpponentLeaf(CellAt(5, 3)));
     EXPECT_TRUE(call.ModelRestored());
 }
 
 TEST(SearchNodeTest, DoubleFourReturnsAtOnceAndIsSeenAsAWinAbove) {
-    NodeCall call(OpenThree());
+    NodeCall call(EngineWinsPosition());
     for (int iteration : {0, 1, 3}) {
         call.search.NodeCount = 0;
         EXPECT_EQ(-29997, call.EngineNode(iteration, CellAt(11, 10)));

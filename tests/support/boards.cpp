@@ -157,4 +157,28 @@ TestBoard RandomGame(unsigned seed, int stones, bool allowFours) {
     return board;
 }
 
+TestBoard EngineWinsPosition() {
+    return BoardOf({{8, 10, 1}, {9, 10, 1}, {10, 10, 1}, {9, 9, 2}, {12, 14, 2}, {3, 3, 2}});
+}
+
+TestBoard EngineLosesPosition() {
+    return BoardOf({{8, 10, 2}, {9, 10, 2}, {10, 10, 2}, {9, 8, 2}, {9, 9, 2}, {3, 3, 1}});
+}
+
+std::vector<TestBoard> SearchPositions() {
+    std::vector<TestBoard> boards;
+    for (unsigned seed = 1; seed <= 8; ++seed) boards.push_back(RandomGame(seed, 4 + 3 * seed));
+    for (unsigned seed = 20; seed < 26; ++seed) boards.push_back(RandomGame(seed, 12, true));
+    std::mt19937 rng(7);
+    while (boards.size() < 26) boards.push_back(RandomBoard(rng, false));
+    boards.push_back(EngineWinsPosition());
+    boards.push_back(EngineLosesPosition());
+    TestBoard single{};
+    for (int cell = 0; cell < CellCount; ++cell)
+        single[cell] = static_cast<Stone>(1 + (ColumnOf(cell) / 2 + RowOf(cell)) % 2);
+    single[CellAt(10, 10)] = EmptyCell;
+    boards.push_back(single);
+    return boards;
+}
+
 }  // namespace tarn::testing

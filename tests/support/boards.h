@@ -96,4 +96,14 @@ TestBoard RandomBoard(std::mt19937& rng, bool allowFive);
 // reproducible on every platform.
 TestBoard RandomGame(unsigned seed, int stones, bool allowFours = false);
 
+// Positions of every kind the search meets: quiet openings and middle games, lines with threes
+// and fours for either side (forced wins and losses, double fours), crowded and nearly full
+// boards, and a board with a single empty cell.
+std::vector<TestBoard> SearchPositions();
+
+// The engine's open three on row 10, (8,10) to (10,10): it wins by making an open four.
+TestBoard EngineWinsPosition();
+// The opponent's open three with a spare stone: the engine loses whatever it plays.
+TestBoard EngineLosesPosition();
+
 }  // namespace tarn::testing
