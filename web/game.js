@@ -101,16 +101,15 @@ export function parseMoves(text) {
 // from level to level (bench/RESULTS.md measures each against the one below). The other choice
 // is a time per move, which a faster device turns into a deeper search.
 export const LEVELS = [
-  { level: 1, nodes: 2_000 },
+  { level: 1, nodes: 1_000 },
   { level: 2, nodes: 10_000 },
-  { level: 3, nodes: 50_000 },
-  { level: 4, nodes: 250_000 },
-  { level: 5, nodes: 1_250_000 },
-  { level: 6, nodes: 6_250_000 },
+  { level: 3, nodes: 100_000 },
+  { level: 4, nodes: 1_000_000 },
+  { level: 5, nodes: 10_000_000 },
 ];
 export const LEVEL_SAFETY_MS = 60_000;
 export const TIMES_MS = [500, 1000, 2000, 5000];
-export const DEFAULT_STRENGTH = 'level-4';
+export const DEFAULT_STRENGTH = 'level-3';
 
 // The engine's settings for a strength, "level-N" or "time-MS"; null for any other text.
 export function strengthSettings(strength) {

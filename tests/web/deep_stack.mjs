@@ -25,17 +25,17 @@ function crowdedBoard(holes) {
   return stones;
 }
 
-const search = (ms, stones) =>
-  ['START 20', `INFO timeout_turn ${ms}`, 'BOARD', ...stones, 'DONE'];
+const search = (limit, stones) => ['START 20', limit, 'BOARD', ...stones, 'DONE'];
 
 // The depth-42 iteration on a board with 14 holes: every line that makes no five is 14 plies
 // long and runs through the deepest nodes of the chain, in well under a second. Then one stone
-// on an open board, searched as deep as its time allows: the nodes nearest the leaves, under the
-// most candidates.
+// on an open board, searched for 20 million nodes: through depth 10 and into depth 12, the
+// nodes nearest the leaves under the most candidates.
 const session = [
+  'INFO timeout_turn 60000',
   'INFO time_left 2147483647',
-  ...search(60000, crowdedBoard('3,0;5,0;1,1;12,1;19,3;6,7;7,7;13,13;2,14;14,14;10,16;11,16;10,17;16,18')),
-  ...search(1500, ['10,10,2']),
+  ...search('INFO max_node 0', crowdedBoard('3,0;5,0;1,1;12,1;19,3;6,7;7,7;13,13;2,14;14,14;10,16;11,16;10,17;16,18')),
+  ...search('INFO max_node 20000000', ['10,10,2']),
   'END',
 ].join('\n') + '\n';
 
@@ -52,7 +52,8 @@ test('the deepest searches fit the stack the programs are linked with', () => {
   const { run, depths, used } = runProbe('checked');
   assert.equal(run.status, 0, `${run.stderr}`);
   assert.doesNotMatch(run.stderr, /overflow|Abort/i);
-  assert.ok(depths.includes(42), `iterations: ${depths.join(' ')}`);
+  // Depth 42 on the crowded board, then the open board through depth 10.
+  assert.ok(depths.includes(42) && depths.lastIndexOf(10) > depths.indexOf(42), `iterations: ${depths.join(' ')}`);
   assert.ok(used, run.stderr);
   console.log(`deepest stack: ${used.bytes} of ${used.of} bytes`);
   // The deepest lines here are 14 plies of the 42 the chain can have; a line of 42 needs about
