@@ -41,7 +41,7 @@ int main() {
     const uintptr_t end = emscripten_stack_get_end();
     Paint(end + CookieBytes, emscripten_stack_get_current() - Headroom);
     const int status = tarn::RunCommandLoop(std::cin, std::cout);
-    std::cerr << "Stack used: " << base - LowestTouched(end + CookieBytes, base) << " of " << base - end
-              << " bytes\n";
+    std::cerr << "Stack used: " << base - LowestTouched(end + CookieBytes, base) << " of "
+              << base - end << " bytes\n";
     return status;
 }
