@@ -46,8 +46,13 @@ const game = {
 };
 
 // `threads` is how many the engine searches on; a threaded engine that fails before it is
-// ready is replaced by the one-thread engine, and the page says why.
-const engine = { worker: null, generation: 0, ready: false, failed: false, threaded: false, threads: 1, note: '' };
+// ready is replaced by the one-thread engine, and the page says why. Commands for an engine
+// that is still loading wait in `pending`, where a newer search replaces them: ending a worker
+// while it loads would also cut off the workers of its threads halfway through their loading.
+const engine = {
+  worker: null, generation: 0, ready: false, failed: false, threaded: false, threads: 1, note: '',
+  pending: null,
+};
 
 const humanStone = () => (game.humanFirst ? 1 : 2);
 const humanToMove = () => sideToMove(game.moves) === humanStone();
@@ -67,6 +72,7 @@ function startEngine(threaded = engine.threaded) {
   engine.ready = false;
   engine.failed = false;
   engine.threaded = threaded;
+  engine.pending = null;
   game.engineKnows = -1;
   const worker = new Worker(threaded ? 'engine-worker.js?threads' : 'engine-worker.js');
   engine.worker = worker;
@@ -82,6 +88,8 @@ function onEngineMessage(message) {
   if (message.ready) {
     engine.ready = true;
     engine.threads = message.threads;
+    if (engine.pending) engine.worker.postMessage(engine.pending);
+    engine.pending = null;
     render();
   } else if (message.failed) {
     engineFailed(message.failed);
@@ -171,7 +179,8 @@ function startSearch(kind, lines) {
   game.searchStone = sideToMove(game.moves);
   game.thinkingSince = performance.now();
   game.hint = null;
-  engine.worker.postMessage(lines);
+  if (engine.ready) engine.worker.postMessage(lines);
+  else engine.pending = lines;
 }
 
 // Asks the engine for its move in the current position.
@@ -201,11 +210,13 @@ function stopSearch() {
   game.hint = null;
 }
 
-// Leaving a position while the engine searches it starts a fresh engine instead.
+// Leaving a position while the engine searches it starts a fresh engine instead; a search the
+// engine has not been given yet is only dropped.
 function abandonSearch() {
   if (!game.searching) return;
   stopSearch();
-  startEngine();
+  if (engine.ready) startEngine();
+  else engine.pending = null;
 }
 
 // After every change of the position: Tarn's turn in play, a new search on the analysis board.
