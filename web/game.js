@@ -98,14 +98,14 @@ export function parseMoves(text) {
 
 // Tarn's strength: a level is a budget of nodes per move, which gives the same move on every
 // device, fast or slow; its time limit is only a safety net. The budgets grow by the same factor
-// from level to level (bench/RESULTS.md measures each against the one below). The other choice
-// is a time per move, which a faster device turns into a deeper search.
+// from level to level, 25, the least of those tried with which each level won at least 70 % of
+// its games against the one below (bench/RESULTS.md). The other choice is a time per move,
+// which a faster device turns into a deeper search.
 export const LEVELS = [
   { level: 1, nodes: 1_000 },
-  { level: 2, nodes: 10_000 },
-  { level: 3, nodes: 100_000 },
-  { level: 4, nodes: 1_000_000 },
-  { level: 5, nodes: 10_000_000 },
+  { level: 2, nodes: 25_000 },
+  { level: 3, nodes: 625_000 },
+  { level: 4, nodes: 15_625_000 },
 ];
 export const LEVEL_SAFETY_MS = 60_000;
 export const TIMES_MS = [500, 1000, 2000, 5000];
