@@ -24,10 +24,14 @@ run:
 	cmake --build build --target pbrain-tarn
 	./build/pbrain-tarn
 
+# ctest reports a test that skipped itself only as "Skipped"; the reason the test printed (a
+# line "skipped: ...") follows the summary.
 test:
 	@$(RELEASE)ON > /dev/null
 	cmake --build build
 	ctest --test-dir build --output-on-failure -j2
+	@awk '/^[0-9]+\/[0-9]+ Test: /{test = $$3} /^skipped: /{print test " " $$0}' \
+		build/Testing/Temporary/LastTest.log
 
 bench:
 	@$(RELEASE)AUTO > /dev/null
@@ -85,13 +89,18 @@ endif
 	bash tools/dist.sh
 
 # The browser build: the engine compiled to WebAssembly by Emscripten, and the page, all in
-# build-web/. Debian's Emscripten finds its JavaScript parser (acorn) through NODE_PATH.
+# build-web/. The page's engine on threads is compiled apart, in build-web-threads/, and put
+# beside the page. Debian's Emscripten finds its JavaScript parser (acorn) through NODE_PATH.
 .PHONY: web serve-web test-web
 WEB_ENV := NODE_PATH=/usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
+WEB_CONFIGURE = $(WEB_ENV) emcmake cmake -S . $(CMAKE_GENERATOR) -DCMAKE_BUILD_TYPE=Release \
+	-DTARN_BUILD_TESTS=OFF -DTARN_WERROR=$(WERROR)
 web:
-	@$(WEB_ENV) emcmake cmake -S . $(CMAKE_GENERATOR) -B build-web -DCMAKE_BUILD_TYPE=Release \
-		-DTARN_BUILD_TESTS=OFF -DTARN_WERROR=$(WERROR) > /dev/null
+	@$(WEB_CONFIGURE) -B build-web > /dev/null
 	$(WEB_ENV) cmake --build build-web
+	@$(WEB_CONFIGURE) -B build-web-threads -DCMAKE_CXX_FLAGS=-pthread -DTARN_WEB_THREADS=ON \
+		-DTARN_WEB_PAGE_DIR=$(CURDIR)/build-web > /dev/null
+	$(WEB_ENV) cmake --build build-web-threads --target tarn-engine-threads
 
 # Serves build-web/ on 127.0.0.1 at a free port, printed as a URL (Ctrl+C stops it).
 serve-web: web
@@ -104,4 +113,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-native build-sanitize build-tsan build-fuzz build-windows build-pgo build-web dist
+	rm -rf build build-native build-sanitize build-tsan build-fuzz build-windows build-pgo build-web build-web-threads dist

@@ -77,6 +77,13 @@ bool Book(SplitPoint& split, Score value) {
 
 // The rest of these run under the split point's lock.
 
+// The one-thread test after a child: whether the count reaches the node limit by the child's end,
+// counted from the split point's lower bound (the exact count on the main line). Never without a
+// limit: no count comes near NoNodeLimit.
+bool ReachesNodeLimit(const SplitPoint& split, uint64_t childNodes) {
+    return split.NodesBefore + split.Committed + childNodes >= split.NodeLimit;
+}
+
 // The earliest wanted child that waits for a thread, -1 when there is none. A child searched to
 // its end beside an unresolved one before it would more often than not be searched again, so the
 // children after an unresolved child wait until it is done.
@@ -122,6 +129,13 @@ void CommitInOrder(SplitPoint& split, ParallelSearch& shared) {
            !shared.TimedOut.load(std::memory_order_acquire)) {
         SplitPoint::Child& child = split.Children[split.NextCommit];
         if (child.State != ChildState::Done) break;
+        // The one-thread search stops within this child, or at its test right after it: the split
+        // point stops here as on a time-out, without the child's value.
+        if (ReachesNodeLimit(split, child.Nodes)) {
+            split.AtNodeLimit = split.Aborted = stopped = true;
+            split.LimitNodes = child.Nodes;
+            break;
+        }
         const Score alpha = split.Bounds.Alpha;
         ++split.NextCommit;
         split.Committed += child.Nodes;
@@ -150,8 +164,10 @@ void CommitInOrder(SplitPoint& split, ParallelSearch& shared) {
     UpdateFreeAhead(split);
 }
 
-// Takes back the result of a child: kept if it was searched to the end with the window the child
-// has now, thrown away (the child free to be searched again, if still wanted) otherwise.
+// Takes back the result of a child: kept if it was searched to the end, or to the node limit, with
+// the window the child has now; thrown away (the child free to be searched again, if still wanted)
+// otherwise. A child stopped at the node limit has no value, but the nodes it searched take the
+// one-thread test of its commit to the limit, so its value is never booked.
 void Complete(SplitPoint& split, ParallelSearch& shared, int position, Score alpha, Score value,
               uint64_t nodes, bool whole) {
     SplitPoint::Child& child = split.Children[position];
@@ -173,43 +189,58 @@ bool Abandoned(const SplitPoint& split, const ParallelSearch& shared) {
 }
 
 // Searches children of the split point one after another while any is free, and returns when
-// none is, or after a child that stopped before its end (its split point may be abandoned). Each
-// child's nodes are counted apart from the thread's own and handed to the split point, which adds
-// the committed ones to its owner's count.
+// none is, or after a child that stopped before its end (its split point may be abandoned, or
+// stop there at the node limit). Each child's nodes are counted apart from the thread's own and
+// handed to the split point, which adds the committed ones to its owner's count.
 void WorkAt(WorkerState& worker, SplitPoint& split) {
     ParallelSearch& shared = *worker.Shared;
     while (!Abandoned(split, shared)) {
         int position;
         Score alpha;
+        uint64_t nodesBefore;  // a lower bound of the one-thread count at the child
         Meet(worker, worker.ModelOf == &split ? Overhead::TakeChild : Overhead::CopyModel);
         {
             std::lock_guard<std::mutex> lock(split.Lock);
             position = TakeChild(split);
             if (position < 0) return;
             alpha = split.Bounds.Alpha;
-        }
-        if (worker.ModelOf != &split) {
-            worker.Model = split.Model;
-            worker.ModelOf = &split;
+            nodesBefore = split.NodesBefore + split.Committed;
         }
         const SpeculativeChild child{&split, position, alpha};
-        const SpeculativeChild* outer = worker.Child;
-        worker.Child = &child;
-        worker.SeenEpoch = 0;
-        const uint64_t before = worker.NodeCount;
-        const Score value = split.Frame->SearchChild(worker, position, alpha);
+        const uint64_t before = worker.NodeCount, outerStop = worker.StopNodeCount;
+        worker.NodeLimit = split.NodeLimit;
+        // A child that the one-thread search reaches only beyond the limit is not searched: handed
+        // back without nodes, it stops the split point if the commit order gets there.
+        bool limitReached = nodesBefore >= split.NodeLimit, whole = true;
+        Score value = 0;
+        if (!limitReached) {
+            if (worker.ModelOf != &split) {
+                worker.Model = split.Model;
+                worker.ModelOf = &split;
+            }
+            const SpeculativeChild* outer = worker.Child;
+            worker.Child = &child;
+            worker.SeenEpoch = 0;
+            // Counted from the lower bound, the child's nodes reach the limit at this count.
+            if (split.NodeLimit != NoNodeLimit)
+                worker.StopNodeCount = before + (split.NodeLimit - nodesBefore);
+            value = split.Frame->SearchChild(worker, position, alpha);
+            limitReached = worker.NodeCount >= worker.StopNodeCount;
+            // A search that ran to its end put the model back; one that stopped early did not.
+            // Like the one-thread search after each child, this tests the clock before the value
+            // is used.
+            whole = !TimeIsUp(worker) && !Unwanted(child);
+            worker.Child = outer;
+            worker.SeenEpoch = 0;
+            worker.ModelOf = whole && !limitReached ? &split : nullptr;
+        }
         const uint64_t nodes = worker.NodeCount - before;
         SetNodeCount(worker, before);
-        // A search that ran to its end put the model back; one that stopped early did not. Like
-        // the one-thread search after each child, this tests the clock before the value is used.
-        const bool whole = !TimeIsUp(worker) && !Unwanted(child);
-        worker.Child = outer;
-        worker.SeenEpoch = 0;
-        worker.ModelOf = whole ? &split : nullptr;
+        worker.StopNodeCount = outerStop;
         Meet(worker, Overhead::CommitChild);
         std::lock_guard<std::mutex> lock(split.Lock);
         Complete(split, shared, position, alpha, value, nodes, whole);
-        if (!whole) return;
+        if (!whole || limitReached) return;
     }
 }
 
@@ -321,6 +352,12 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
     ParallelSearch& shared = *owner.Shared;
     split.Parent = owner.Child;
     split.Model = owner.Model;
+    // The owner's count and its StopNodeCount differ by what its node limit and its lower bound
+    // of the one-thread count differ by (in unsigned arithmetic, which wraps back): 0 on the main
+    // line, and inside a split child what the owner's count started from less that child's lower
+    // bound. Without a limit the bound is just the owner's count, never near NoNodeLimit.
+    split.NodeLimit = owner.NodeLimit;
+    split.NodesBefore = owner.NodeCount + (owner.NodeLimit - owner.StopNodeCount);
     split.Bounds = bounds;
     split.NextCommit = split.Started = from;
     const int limit = WantedLimit(split);
@@ -374,10 +411,10 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
     std::lock_guard<std::mutex> lock(split.Lock);
     if (owner.ModelOf != &split) owner.Model = split.Model;
     owner.ModelOf = nullptr;
-    for (int p = split.NextCommit; p < split.Started; ++p)
+    for (int p = split.NextCommit + (split.AtNodeLimit ? 1 : 0); p < split.Started; ++p)
         if (split.Children[p].State == ChildState::Done)
             shared.Thrown.fetch_add(split.Children[p].Nodes, std::memory_order_relaxed);
-    SetNodeCount(owner, owner.NodeCount + split.Committed);
+    SetNodeCount(owner, owner.NodeCount + split.Committed + split.LimitNodes);
 }
 
 [[gnu::noinline]] SplitEnd SplitNode(WorkerState& owner, const SplitFrame& frame, int count,

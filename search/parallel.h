@@ -8,6 +8,21 @@
 //
 // The design, the life of a split point and the invariants the code below relies on are set out
 // in docs/parallel-search.md; the comments here say where each invariant is kept.
+//
+// A node limit stops the search where the one-thread search stops, though a thread searching a
+// child of a split point cannot know the one-thread node count there until the earlier children
+// are committed. Each thread therefore stops at a count of its own (StopNodeCount) that it
+// reaches only where the one-thread count has surely reached the limit: on the main line of the
+// search (no split child above) its count is the one-thread count; inside a split child it starts
+// from a lower bound of the one-thread count at that child (the split point's lower bound when it
+// was opened, plus the children committed when the child was taken). There the limit is reached
+// only if the child is ever committed with its window, so the child stops and is handed back
+// with the nodes it searched. Every commit applies the one-thread test after a child (the lower
+// bound of the split point, the committed nodes and the child's reach the limit): that child's
+// nodes take it there, as do those of a child that a lower bound let run to its end. The split
+// point then stops at that child as on a time-out. On the main line that is the search's stop;
+// within a split child, the owner's count reaches its own StopNodeCount with the nodes the split
+// point stopped at, and the child it searches stops in turn.
 #pragma once
 
 #include <atomic>
@@ -64,6 +79,10 @@ struct WorkerState : SearchState {
     // processor. NodeCount - AccountedNodes is the work searched since, which every write of
     // NodeCount other than the nodes' own increments keeps (SetNodeCount).
     uint64_t AccountedNodes = 0;
+    // The one-thread count of the iteration at which the search stops: the turn's node limit
+    // less the iterations before, or NoNodeLimit. StopNodeCount is kept such that this thread's
+    // count reaches it only where a lower bound of the one-thread count reaches this.
+    uint64_t NodeLimit = NoNodeLimit;
 };
 
 // Sets the node count of a search, as the root does for each iteration and a split point when it
@@ -128,9 +147,13 @@ inline bool TimeIsUp(WorkerState& worker) {
     return true;
 }
 
+// The node limit first: reached on the main line, it ends the search; inside a split child, it
+// stops that child, whose nodes then stop its split point if the commit order gets there. Either
+// way every later test of the thread in the same place finds it again: the count never goes back.
 inline bool ShouldStop(WorkerState& worker) {
     if (VirtualProcessors* simulation = worker.Shared->Simulation) [[unlikely]]
         simulation->StopTest(worker);
+    if (worker.NodeCount >= worker.StopNodeCount) return true;
     if (TimeIsUp(worker)) return true;
     if (!worker.Child) return false;
     ParallelSearch& shared = *worker.Shared;
@@ -184,6 +207,10 @@ struct SplitPoint {
     const SplitFrame* Frame = nullptr;
     const SpeculativeChild* Parent = nullptr;  // the split child the owner was searching, if any
     ModelState Model;                          // the owner's model at the node
+    // The owner's node limit and its lower bound of the one-thread count of the iteration when
+    // it opened the split point: the exact count when Parent is null.
+    uint64_t NodeLimit = NoNodeLimit;
+    uint64_t NodesBefore = 0;
 
     // The rest is guarded by Lock. Alpha, Limit and Stopped are also read without it.
     std::mutex Lock;
@@ -197,7 +224,12 @@ struct SplitPoint {
     // when none waits (or the ones that wait are held back).
     std::atomic<int> FreeAhead{-1};
     std::atomic<int> CommittedUpTo{0};  // NextCommit, for threads choosing where to help
-    bool Aborted = false;               // stopped for the time or for a cancellation above
+    bool Aborted = false;  // stopped for the time, for a cancellation above or at the node limit
+    // Stopped where the one-thread search reaches the node limit, within child NextCommit; its
+    // nodes (LimitNodes) go to the owner's count with the committed ones, which takes the owner's
+    // count to its own StopNodeCount.
+    bool AtNodeLimit = false;
+    uint64_t LimitNodes = 0;
     Score StopValue = 0;
     int NextCommit = 0;  // the next position to commit, in the one-thread order
     int Started = 0;     // positions from here on have never been handed out

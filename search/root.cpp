@@ -185,6 +185,7 @@ void Deepen(Root& root, State& search, const SearchLimits& limits,
         StableSortByScore(root.Candidates.Cells, root.Candidates.Count, root.RootScores);
         SetNodeCount(search, 0);
         search.StopNodeCount = limits.MaxNodes > 0 ? limits.MaxNodes - nodesBefore : NoNodeLimit;
+        if constexpr (IsWorker<State>) search.NodeLimit = search.StopNodeCount;
         const int64_t iterationStart = ClockNanoseconds();
         const IterationOutcome outcome = SearchIteration(root, search, iteration);
         const int64_t iterationEnd = ClockNanoseconds();
@@ -241,12 +242,9 @@ SearchResult SearchPosition(State& search, std::span<const Stone, CellCount> boa
 
 SearchResult RootSearch(std::span<const Stone, CellCount> board, const SearchLimits& limits,
                         const IterationCallback& onIteration) {
-    // The parallel search does not count the one-thread tree's nodes at its stop tests yet: a
-    // node limit keeps the search on the caller's thread, where it is exact. A simulation runs
-    // the parallel search even on one processor, which must take the time of the one-thread
-    // search.
-    if (limits.Threads && (limits.Threads->Helpers() > 0 || limits.Threads->Simulation()) &&
-        limits.MaxNodes == 0) {
+    // A simulation runs the parallel search even on one processor, which must take the time of
+    // the one-thread search.
+    if (limits.Threads && (limits.Threads->Helpers() > 0 || limits.Threads->Simulation())) {
         ParallelSearch shared(*limits.Threads, limits.Time);
         WorkerState search;
         search.Shared = &shared;

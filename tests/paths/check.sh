@@ -58,7 +58,10 @@ run_cpu() {
 }
 
 check_cpu() {
-    command -v qemu-x86_64 >/dev/null || { echo "skipped: qemu-x86_64 is not installed"; exit 77; }
+    command -v qemu-x86_64 >/dev/null || {
+        echo "skipped: qemu-x86_64 is not installed (Debian: qemu-user), so the engine did not run on emulated processors without and with AVX2"
+        exit 77
+    }
     local v2 v3
     v2=$("$bench" --depth 8 --path x86-64-v2 | tree | sed 's/^Path: .*/Path: x86-64-v2/')
     v3=$(printf '%s\n' "$v2" | sed 's/^Path: .*/Path: x86-64-v3/')

@@ -1,7 +1,6 @@
 // START, TURN, BEGIN, BOARD and END, and the engine's turn they lead to.
 #include <algorithm>
 #include <string>
-#include <tuple>
 
 #include "protocol/text_forms.h"
 #include "search/clock.h"
@@ -201,8 +200,9 @@ TEST_F(GameCommandsTest, EndWithArgumentsIsASyntaxErrorAndTheLoopGoesOn) {
 }
 
 // What a turn hands the search: its own copy of the board as it stands after the opponent's
-// stone, the manager's limits measured from the turn's start, every iteration allowed; and every
-// iteration the search reports is printed before the move.
+// stone, the manager's limits measured from the turn's start, every iteration allowed and no node
+// limit unless the manager set them (0, negative and text values set none); and every iteration
+// the search reports is printed before the move.
 TEST_F(GameCommandsTest, EngineTurnHandsTheSearchTheBoardAndTheTurnsTime) {
     std::vector<TestBoard> boards;
     std::vector<SearchLimits> limits;
@@ -230,39 +230,18 @@ TEST_F(GameCommandsTest, EngineTurnHandsTheSearchTheBoardAndTheTurnsTime) {
     EXPECT_GE(time.TurnStartTime, before);
     EXPECT_LE(time.TurnStartTime, after);
     EXPECT_EQ(limits[0].LastIteration, MaxIterations - 1);
+    EXPECT_EQ(limits[0].MaxNodes, 0u);
     EXPECT_EQ(limits[0].Threads, nullptr);
     EXPECT_EQ(Game.Board[CellAt(1, 2)], EngineStone);
-}
 
-// max_depth and max_node become the turn's last iteration and node limit; 0, negative values and
-// text mean none.
-TEST_F(GameCommandsTest, DepthAndNodeSettingsLimitTheTurnsSearch) {
-    std::vector<SearchLimits> given;
-    session.Search = [&](std::span<const Stone, CellCount> board, const SearchLimits& limits,
-                         const IterationCallback&) {
-        given.push_back(limits);
-        SearchResult result;
-        result.Move = static_cast<CellIndex>(std::find(board.begin(), board.end(), EmptyCell) -
-                                             board.begin());
-        return result;
-    };
-    const std::tuple<std::string, int, uint64_t> cases[] = {
-        {"0", MaxIterations - 1, 0},
-        {"-3", MaxIterations - 1, 0},
-        {"abc", MaxIterations - 1, 0},
-        {"1", 0, 1},
-        {"9", 2, 9},
-        {"10", 3, 10},
-        {"1000000000000", MaxIterations - 1, 1000000000000},
-    };
-    Run("START 20\n");
-    for (const auto& [value, lastIteration, maxNodes] : cases) {
-        Run("INFO max_depth " + value + "\nINFO max_node " + value + "\nTURN " +
-            MoveText(CellAt(19, static_cast<int>(given.size()))) + "\n");
-        ASSERT_FALSE(given.empty()) << value;
-        EXPECT_EQ(given.back().LastIteration, lastIteration) << value;
-        EXPECT_EQ(given.back().MaxNodes, maxNodes) << value;
-        EXPECT_TRUE(given.back().Time.ClockEnabled) << value;
+    Run("INFO max_depth 9\nINFO max_node 1000000000000\nTURN 5,5\n"
+        "INFO max_depth -3\nINFO max_node abc\nTURN 6,6\nINFO max_node -5\nTURN 7,7\n");
+    ASSERT_EQ(limits.size(), 4u);
+    EXPECT_EQ(limits[1].LastIteration, 2);
+    EXPECT_EQ(limits[1].MaxNodes, 1000000000000u);
+    for (int turn : {2, 3}) {
+        EXPECT_EQ(limits[turn].LastIteration, MaxIterations - 1);
+        EXPECT_EQ(limits[turn].MaxNodes, 0u);
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <map>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "search/root.h"
 #include "search/threads.h"
@@ -87,6 +89,88 @@ TEST(ThreadedTimeOutTest, AnswersAsOneThreadStoppedAtTheSamePoint) {
                 ASSERT_TRUE(one) << "stopped at " << StopPoint(many);
                 ExpectSameSearch(*one, many);
             }
+    }
+}
+
+// The least node limit at which the one-thread search stops beyond `point`: where it stops never
+// goes back as the limit grows. That limit less one node is reached exactly at the end of the root
+// move (or the iteration) that `point` ends with.
+uint64_t LeastNodeLimitBeyond(const TestBoard& board, SearchLimits limits, int64_t point,
+                              uint64_t wholeSearch) {
+    uint64_t low = 1, high = wholeSearch + 1;
+    while (low < high) {
+        limits.MaxNodes = low + (high - low) / 2;
+        if (StopPoint(RootSearch(board, limits)) > point)
+            high = limits.MaxNodes;
+        else
+            low = limits.MaxNodes + 1;
+    }
+    return low;
+}
+
+// Node limits for a position, none when it needs no search: the end of every iteration and one
+// node after it, shares of the whole search within its iterations (and its first root moves, the
+// main line's), and, with `rootBoundaries`, the ends of the first two root moves of the last
+// iteration (where the threads share the root moves) and one node after each.
+std::vector<uint64_t> NodeLimitsFor(const TestBoard& board, const SearchLimits& limits,
+                                    bool rootBoundaries) {
+    const SearchResult whole = RootSearch(board, limits);
+    std::vector<uint64_t> nodeLimits;
+    uint64_t nodes = 0;
+    for (int d = 0; d < whole.Iterations; ++d) {
+        nodes += whole.PerIteration[d].Nodes;
+        nodeLimits.insert(nodeLimits.end(), {nodes, nodes + 1});
+    }
+    if (nodes == 0) return {};
+    for (uint64_t part : {1, 8, 40}) nodeLimits.push_back(1 + nodes * part / 64);
+    const int64_t lastIteration = int64_t{1000} * (whole.Iterations - 1);
+    for (int64_t accepted = 1; rootBoundaries && accepted <= 2; ++accepted) {
+        const uint64_t beyond =
+            LeastNodeLimitBeyond(board, limits, lastIteration + 1 + accepted, nodes);
+        nodeLimits.insert(nodeLimits.end(), {beyond - 1, beyond});
+    }
+    return nodeLimits;
+}
+
+// Under its node limit, the search on each of `threads` (on `threadedPath`, if given) reports and
+// answers as on one thread.
+void ExpectAsOnOneThread(const TestBoard& board, SearchLimits limits,
+                         std::span<SearchThreads* const> threads,
+                         std::optional<SearchPath> threadedPath = std::nullopt) {
+    limits.Threads = nullptr;
+    const SearchResult one = RootSearch(board, limits);
+    if (threadedPath) limits.Path = threadedPath;
+    for (SearchThreads* helpers : threads) {
+        SCOPED_TRACE(::testing::Message()
+                     << limits.MaxNodes << " nodes, " << helpers->Helpers() + 1 << " threads");
+        limits.Threads = helpers;
+        ExpectSameSearch(one, RootSearch(board, limits));
+    }
+}
+
+// A node limit stops the search on several threads where it stops the search on one, with the
+// same reports and the same answer: at limits within root move 0 (searched on the main line, its
+// subtree shared), within the later root moves (shared among the threads), exactly at the end of
+// a root move or of an iteration and one node after it, and beyond the whole search, over
+// positions of every kind and on every instruction-set path (the threads on another path than
+// the one thread, where there are two). Each limit is searched on two of the thread counts, each
+// count taking every other limit.
+TEST(ParallelNodeLimitTest, StopsAndAnswersAsWithoutHelpers) {
+    SearchThreads two(1), three(2), five(4), eight(7);
+    SearchThreads* const pairs[2][2] = {{&two, &five}, {&three, &eight}};
+    const std::vector<SearchPath> paths = AvailablePaths();
+    const std::vector<TestBoard> boards = SearchPositions();
+    for (size_t i = 0; i < boards.size(); ++i) {
+        SCOPED_TRACE(::testing::Message() << "position " << i);
+        SearchLimits limits;
+        limits.LastIteration = 2;
+        limits.Path = paths[i % paths.size()];
+        const std::vector<uint64_t> nodeLimits = NodeLimitsFor(boards[i], limits, true);
+        for (size_t n = 0; n < nodeLimits.size(); ++n) {
+            limits.MaxNodes = nodeLimits[n];
+            ExpectAsOnOneThread(boards[i], limits, pairs[(i + n) % 2],
+                                paths[(i + n) % paths.size()]);
+        }
     }
 }
 

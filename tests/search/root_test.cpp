@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -8,7 +7,6 @@
 #include "search/clock.h"
 #include "search/root.h"
 #include "tests/support/boards.h"
-#include "tests/support/search.h"
 
 namespace tarn::testing {
 namespace {
@@ -165,45 +163,6 @@ TEST(DepthLimitTest, LastIterationWithinTheLimit) {
         {10, 3}, {41, 18}, {42, 19}, {43, 19}, {1000, 19}, {INT64_MAX, 19},
     };
     for (auto [plies, last] : expected) EXPECT_EQ(last, LastIterationWithin(plies)) << plies;
-}
-
-// The move and the reports of a search with a node limit depend on the position and the limit
-// alone: the same on every run and every instruction-set path, over positions of every kind. A
-// limit inside the first iteration leaves nothing to report; one node stops the search at its
-// first clock test, as a time budget of zero does; a limit beyond the whole search is as none.
-TEST(NodeLimitTest, SameSearchOnEveryRunAndPath) {
-    const std::vector<SearchPath> paths = AvailablePaths();
-    for (const TestBoard& board : SearchPositions()) {
-        SearchLimits limits;
-        limits.LastIteration = 2;
-        const SearchResult whole = RootSearch(board, limits);
-        if (whole.Iterations == 0) continue;  // answered without a search
-        uint64_t nodes = 0;
-        for (int d = 0; d < whole.Iterations; ++d) nodes += whole.PerIteration[d].Nodes;
-        const uint64_t withinFirst = std::max<uint64_t>(1, whole.PerIteration[0].Nodes / 2);
-        for (uint64_t maxNodes : {uint64_t{1}, withinFirst, nodes / 2, nodes - 1, nodes + 1}) {
-            if (maxNodes == 0) continue;  // no limit, on a board with one node to search
-            SCOPED_TRACE(::testing::Message()
-                         << "position with " << nodes << " nodes, limit " << maxNodes);
-            limits.MaxNodes = maxNodes;
-            limits.Path = paths[0];
-            const SearchResult first = RootSearch(board, limits);
-            for (SearchPath path : paths) {
-                limits.Path = path;
-                ExpectSameSearch(first, RootSearch(board, limits));
-            }
-            if (maxNodes <= withinFirst) {
-                EXPECT_TRUE(first.TimedOut);
-                EXPECT_EQ(0, first.Iterations);
-            }
-            if (maxNodes > nodes) ExpectSameSearch(whole, first);
-        }
-        limits.MaxNodes = 1;
-        const SearchResult oneNode = RootSearch(board, limits);
-        limits.MaxNodes = 0;
-        limits.Time = {ClockNanoseconds(), 0, 120000, true};
-        ExpectSameSearch(RootSearch(board, limits), oneNode);
-    }
 }
 
 }  // namespace

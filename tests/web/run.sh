@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Tests the browser build: the end-to-end protocol tests against the WebAssembly brain under
-# Node, the bench signature under Node against the native build's, and the page played in
-# headless Chromium (tests/web/browser_test.mjs, which also runs the bench in the browser).
+# Tests the browser build: the page's rules under Node's test runner, the end-to-end protocol
+# tests against the WebAssembly brain under Node, its deepest searches with stack-overflow checks
+# on, the bench signature under Node against the native build's, and the page used in headless
+# Chromium (tests/web/browser_test.mjs, which also runs the bench in the browser).
 # Expects `make build web` to have run (the Makefile's test-web target does that).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-for file in build/tarn-bench build-web/pbrain-tarn.js build-web/tarn-bench.js build-web/index.html; do
+for file in build/tarn-bench build-web/pbrain-tarn.js build-web/tarn-bench.js build-web/index.html \
+    build-web/checks/stack-probe-checked.js build-web/checks/stack-probe-small.js; do
     [ -f "$file" ] || { echo "missing $file: run make build web" >&2; exit 1; }
 done
+
+echo "== the page's rules and text forms (web/game.js)"
+node --test tests/web/game_test.mjs
 
 engine="node build-web/pbrain-tarn.js"
 echo "== end-to-end protocol tests (TARN_ENGINE=\"$engine\")"
@@ -22,6 +27,9 @@ if [ "$e2e_ran" = 0 ]; then
     echo "FAIL: no end-to-end test binary in build/tests/e2e" >&2
     exit 1
 fi
+
+echo "== the deepest searches with stack-overflow checks"
+node --test tests/web/deep_stack.mjs
 
 echo "== bench signature under Node"
 native_signature=$(build/tarn-bench | tail -n 1)
