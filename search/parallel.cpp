@@ -38,6 +38,8 @@ public:
         }
     }
     void Reset() { rounds = 0; }
+    // With more threads than cores: a thread that may not search now waits for a core to free.
+    static void WaitForCore() { std::this_thread::sleep_for(std::chrono::microseconds(200)); }
 
 private:
     static constexpr int SpinRounds = 256;
@@ -430,13 +432,21 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
             split.StopValue};
 }
 
+namespace {
+
+// The system's cores, or 0 when it cannot tell (or the threads are simulated).
+int CoresFor(HelperTeam& team) {
+    return team.Simulation() ? 0 : static_cast<int>(std::thread::hardware_concurrency());
+}
+
+}  // namespace
+
 ParallelSearch::ParallelSearch(HelperTeam& team, const TimeBudget& budget)
     : Team(team),
       Simulation(team.Simulation()),
       Budget(budget),
-      MoreThreadsThanCores(!Simulation && std::thread::hardware_concurrency() > 0 &&
-                           static_cast<unsigned>(team.Helpers() + 1) >
-                               std::thread::hardware_concurrency()) {
+      MoreThreadsThanCores(CoresFor(team) > 0 && team.Helpers() + 1 > CoresFor(team)),
+      IdleToShare(MoreThreadsThanCores ? team.Helpers() + 2 - CoresFor(team) : 1) {
     Team.Begin(*this);
 }
 
@@ -451,7 +461,11 @@ void HelpSearch(ParallelSearch& shared) {
     shared.Idle.fetch_add(1, std::memory_order_relaxed);
     Backoff backoff(shared);
     while (shared.Searching.load(std::memory_order_acquire)) {
-        if (HelpSomewhere(worker, nullptr))
+        // Idle counts this thread too: it joins while the others that search leave a core, and
+        // otherwise waits for one without spinning.
+        if (shared.Idle.load(std::memory_order_relaxed) < shared.IdleToShare)
+            backoff.WaitForCore();
+        else if (HelpSomewhere(worker, nullptr))
             backoff.Reset();
         else
             backoff.Pause();

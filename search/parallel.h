@@ -110,6 +110,12 @@ struct ParallelSearch {
     VirtualProcessors* const Simulation;  // null: the threads are the system's
     const TimeBudget Budget;
     const bool MoreThreadsThanCores;
+    // A node shares its children only while at least this many threads wait, and a helper joins
+    // a search from the top only then too: 1, or with more threads than cores, as many as keep
+    // the threads that search at once down to the cores. Threads beyond the cores would only take
+    // turns with the others, and each one in the chain that has to notice a time-out would wait
+    // for its turn on a core.
+    const int IdleToShare;
     std::atomic<bool> Searching{true};  // cleared when the search ends; the helpers then leave
     alignas(CacheLineBytes) std::atomic<bool> TimedOut{false};  // set once, never cleared
     // Advanced whenever a split point's window, width or stop changes, so that a thread works
@@ -165,9 +171,10 @@ inline bool ShouldStop(WorkerState& worker) {
     return worker.Cancelled;
 }
 
-// A node shares its children only while some thread waits for work.
+// A node shares its children only while some thread waits for work (with more threads than
+// cores, while one of them may take it: IdleToShare).
 inline bool MaySplit(const WorkerState& worker) {
-    return worker.Shared->Idle.load(std::memory_order_relaxed) > 0;
+    return worker.Shared->Idle.load(std::memory_order_relaxed) >= worker.Shared->IdleToShare;
 }
 
 }  // namespace TARN_PATH_NAMESPACE
