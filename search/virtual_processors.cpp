@@ -37,8 +37,10 @@ namespace tarn {
 
 namespace {
 
+#ifdef TARN_FIBERS
 // A helper's stack is as large as a helper thread's (search/CMakeLists.txt).
 constexpr size_t HelperStackBytes = TARN_SEARCH_STACK_BYTES;
+#endif
 
 // The costs of Overhead, in nodes searched: what each took on real searches with two threads on
 // this project's machine, in processor cycles, over the 30 cycles a node takes there
