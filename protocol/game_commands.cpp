@@ -44,10 +44,12 @@ SearchLimits TurnLimits(const Settings& settings, int64_t turnStart) {
     return limits;
 }
 
-// The helper threads the turn searches with: none for one thread. The session keeps them from
-// turn to turn, and starts them anew only when the number asked for changes.
+// The helper threads the turn searches with: none for one thread, and no more threads than
+// processors. The session keeps them from turn to turn, and starts them anew only when that number
+// changes.
 SearchThreads* TurnHelpers(Session& session) {
-    const int helpers = SearchThreadCount(session.EngineSettings.thread_num) - 1;
+    const int helpers =
+        SearchThreadCount(session.EngineSettings.thread_num, session.Processors) - 1;
     if (helpers == 0) {
         session.Helpers.reset();
         return nullptr;

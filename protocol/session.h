@@ -42,6 +42,8 @@ struct Session {
     // The helper threads of the engine's turns, started on the first turn with thread_num 2 or
     // more; they wait between turns and are stopped with the session.
     std::unique_ptr<SearchThreads> Helpers;
+    // The processors the turns' threads may use (0: as many threads as asked for); tests set it.
+    int Processors = UsableProcessors();
 };
 
 }  // namespace tarn

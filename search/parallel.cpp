@@ -434,9 +434,10 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
 
 namespace {
 
-// The system's cores, or 0 when it cannot tell (or the threads are simulated).
+// The processors the threads may run on, or 0 when the system cannot tell (or the threads are
+// simulated).
 int CoresFor(HelperTeam& team) {
-    return team.Simulation() ? 0 : static_cast<int>(std::thread::hardware_concurrency());
+    return team.Simulation() ? 0 : UsableProcessors();
 }
 
 }  // namespace

@@ -1,5 +1,11 @@
 #include "search/threads.h"
 
+#if defined(__linux__) && !defined(__EMSCRIPTEN__)
+#include <sched.h>
+#endif
+
+#include <thread>
+
 #include "search/parallel.h"
 
 namespace tarn {
@@ -12,6 +18,14 @@ namespace {
 constexpr size_t HelperStackBytes = TARN_SEARCH_STACK_BYTES;
 
 }  // namespace
+
+int UsableProcessors() {
+#if defined(__linux__) && !defined(__EMSCRIPTEN__)
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+#endif
+    return static_cast<int>(std::thread::hardware_concurrency());
+}
 
 SearchThreads::SearchThreads(int helpers) : asked(helpers) {
     if (helpers > MaxSearchThreads - 1) helpers = MaxSearchThreads - 1;

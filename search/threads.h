@@ -19,9 +19,18 @@ class VirtualProcessors;
 // The most threads a search runs on: the caller's own and helpers.
 inline constexpr int MaxSearchThreads = 64;
 
-// The threads a search runs on when `asked` are: one for anything below 2, at most the maximum.
-constexpr int SearchThreadCount(int64_t asked) {
-    return asked < 1 ? 1 : asked > MaxSearchThreads ? MaxSearchThreads : static_cast<int>(asked);
+// The processors this process may run on: on Linux those of its affinity mask, which taskset and
+// container CPU sets narrow; elsewhere the system's count. 0 when the system cannot tell.
+int UsableProcessors();
+
+// The threads a search runs on when `asked` are and the process may use `processors` (0: not
+// known): one for anything below 2, at most the maximum, and no more than the processors. Threads
+// beyond the processors would only take turns with the others: the search gets slower, and a
+// time-out waits for each thread that has to notice it to get its turn.
+constexpr int SearchThreadCount(int64_t asked, int processors) {
+    const int most =
+        processors > 0 && processors < MaxSearchThreads ? processors : MaxSearchThreads;
+    return asked < 1 ? 1 : asked > most ? most : static_cast<int>(asked);
 }
 
 class HelperTeam {

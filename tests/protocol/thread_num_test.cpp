@@ -14,10 +14,19 @@
 namespace tarn::testing {
 namespace {
 
-using ThreadNumTest = ProtocolTest;
+// The sessions here search on as many threads as they ask for, whatever processors the machine
+// running the tests has.
+class ThreadNumTest : public ProtocolTest {
+protected:
+    void SetUp() override {
+        ProtocolTest::SetUp();
+        session.Processors = 0;
+    }
+};
 
 // INFO thread_num sets the threads a turn searches with: below 2, or not a number, no helper at
-// all; above the maximum, the maximum. The helpers last from turn to turn and over START.
+// all; above the maximum, the maximum; above the processors the session may use, as many threads
+// as processors. The helpers last from turn to turn and over START.
 TEST_F(ThreadNumTest, SetsTheHelpersOfATurn) {
     std::vector<HelperTeam*> given;
     std::vector<int> helpers;
@@ -37,6 +46,16 @@ TEST_F(ThreadNumTest, SetsTheHelpersOfATurn) {
     EXPECT_EQ(given[2], given[1]);
     EXPECT_EQ(given[3], given[1]);
     EXPECT_EQ(EngineSettings.thread_num, -4);
+
+    session.Processors = 4;
+    helpers.clear();
+    Run("START 20\nINFO thread_num 1000\nTURN 9,9\nINFO thread_num 4\nTURN 9,10\n"
+        "INFO thread_num 3\nTURN 9,11\n");
+    EXPECT_EQ(helpers, (std::vector<int>{3, 3, 2}));
+    session.Processors = 1;
+    helpers.clear();
+    Run("START 20\nINFO thread_num 8\nTURN 9,9\n");
+    EXPECT_EQ(helpers, (std::vector<int>{0}));
 }
 
 // The report lines of a turn without their times: depth, move, score and nodes.

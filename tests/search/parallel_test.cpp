@@ -4,6 +4,10 @@
 // runs out at the same point of the root order.
 #include <gtest/gtest.h>
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 #include <map>
 #include <optional>
 #include <span>
@@ -172,6 +176,26 @@ TEST(ParallelNodeLimitTest, StopsAndAnswersAsWithoutHelpers) {
                                 paths[(i + n) % paths.size()]);
         }
     }
+}
+
+// The processors the engine's threads may use are those of the CPU set, as taskset narrows it.
+TEST(UsableProcessorsTest, FollowTheAffinityMask) {
+#if defined(__linux__)
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    int first = 0;
+    while (!CPU_ISSET(first, &all)) ++first;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const int narrowed = UsableProcessors();
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(narrowed, 1);
+    EXPECT_EQ(UsableProcessors(), CPU_COUNT(&all));
+#else
+    GTEST_SKIP() << "the CPU set is read on Linux only";
+#endif
 }
 
 // More threads than this machine has cores must be as exact, if slower.
