@@ -238,11 +238,22 @@ int main(int argc, char** argv) {
                   << " % of all searched)\n";
     }
     if (simulation) {
-        char figures[96];
-        std::snprintf(figures, sizeof figures, "Simulated speed-up: %.2f\nThrown away: %.1f %%\n",
-                      static_cast<double>(totalNodes) / static_cast<double>(simulation->Elapsed()),
+        // Where the processors' time went, in nodes of the one-thread search: searching them,
+        // searching nodes thrown away, waiting for work, handing work over; the rest is the
+        // helpers' time before their first work and after their last.
+        const double nodes = static_cast<double>(totalNodes);
+        const double all = static_cast<double>(simulation->Elapsed()) * simulated;
+        char figures[256];
+        std::snprintf(figures, sizeof figures,
+                      "Simulated speed-up: %.2f\nThrown away: %.1f %%\n"
+                      "Processor time per node: %.2f (thrown away %.2f, waiting %.2f, handing "
+                      "over %.2f)\n",
+                      nodes / static_cast<double>(simulation->Elapsed()),
                       100.0 * static_cast<double>(thrownNodes) /
-                          static_cast<double>(totalNodes + thrownNodes));
+                          static_cast<double>(totalNodes + thrownNodes),
+                      all / nodes, static_cast<double>(thrownNodes) / nodes,
+                      static_cast<double>(simulation->Waited()) / nodes,
+                      static_cast<double>(simulation->HandedOver()) / nodes);
         std::cout << figures;
     }
     std::cout << "Signature: " << totalNodes << std::endl;

@@ -210,8 +210,11 @@ void VirtualProcessors::HelperMain(void* simulation) {
 }
 
 void VirtualProcessors::Charge(WorkerState& worker, Overhead overhead) {
-    processors[running].Clock += static_cast<int64_t>(worker.NodeCount - worker.AccountedNodes) +
-                                 OverheadCost[static_cast<int>(overhead)];
+    const int64_t cost = OverheadCost[static_cast<int>(overhead)];
+    processors[running].Clock +=
+        static_cast<int64_t>(worker.NodeCount - worker.AccountedNodes) + cost;
+    // Looking for work is part of waiting for it.
+    (overhead == Overhead::FindWork ? waited : handedOver) += cost;
     worker.AccountedNodes = worker.NodeCount;
 }
 
@@ -243,8 +246,11 @@ void VirtualProcessors::Wait() {
     Processor& self = processors[running];
     int working = Earliest(true);
     if (working < 0) working = Earliest(false);
+    const int64_t before = self.Clock;
     if (working >= 0) self.Clock = std::max(self.Clock, processors[working].Clock);
     self.Clock += WaitStep;
+    // After the searching thread's end, only the helpers' leaving is waited for.
+    if (search->Searching.load(std::memory_order_relaxed)) waited += self.Clock - before;
     self.Waiting = true;
     const int next = Earliest(false);
     if (next >= 0 && RunsBefore(processors[next], next, self, running)) SwitchTo(next);

@@ -59,6 +59,10 @@ public:
     // The virtual time of all searches so far, from the start of each to the end of its
     // iterations, in units of one node searched.
     int64_t Elapsed() const { return elapsed; }
+    // Of the time of all processors over those searches, what went into waiting for work (looking
+    // for it included) and into handing work over (the other costs of Overhead).
+    int64_t Waited() const { return waited; }
+    int64_t HandedOver() const { return handedOver; }
 
     // The hooks of the parallel search, called by the thread of the running fiber.
     // At a stop test: charges the nodes searched since the last hook; hands over once this
@@ -97,6 +101,8 @@ private:
     ParallelSearch* search = nullptr;
     int64_t searchStart = 0;
     int64_t elapsed = 0;
+    int64_t waited = 0;
+    int64_t handedOver = 0;
     Processor processors[MaxSearchThreads];
 };
 
