@@ -239,8 +239,8 @@ int main(int argc, char** argv) {
     }
     if (simulation) {
         // Where the processors' time went, in nodes of the one-thread search: searching them,
-        // searching nodes thrown away, waiting for work, handing work over; the rest is the
-        // helpers' time before their first work and after their last.
+        // searching nodes thrown away, waiting for work, handing work over; these add up to it
+        // but for the few units a helper may end after the searching thread.
         const double nodes = static_cast<double>(totalNodes);
         const double all = static_cast<double>(simulation->Elapsed()) * simulated;
         char figures[256];

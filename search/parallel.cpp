@@ -23,7 +23,7 @@ constexpr int MaxHelpNesting = 3;
 class Backoff {
 public:
     explicit Backoff(const ParallelSearch& search)
-        : simulation(search.Simulation), sleeps(search.MoreThreadsThanCores) {}
+        : simulation(search.Simulation), sleeps(search.MoreThreadsThanCores()) {}
 
     void Pause() {
         if (simulation) {
@@ -434,20 +434,18 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
 
 namespace {
 
-// The processors the threads may run on, or 0 when the system cannot tell (or the threads are
-// simulated).
-int CoresFor(HelperTeam& team) {
-    return team.Simulation() ? 0 : UsableProcessors();
+// IdleToShare for the team: the threads beyond the processors they may run on, plus one. Without
+// a count of processors (or with simulated ones) every thread may search.
+int IdleToShareFor(HelperTeam& team) {
+    const int cores = team.Simulation() ? 0 : UsableProcessors();
+    const int threads = team.Helpers() + 1;
+    return cores > 0 && threads > cores ? threads - cores + 1 : 1;
 }
 
 }  // namespace
 
 ParallelSearch::ParallelSearch(HelperTeam& team, const TimeBudget& budget)
-    : Team(team),
-      Simulation(team.Simulation()),
-      Budget(budget),
-      MoreThreadsThanCores(CoresFor(team) > 0 && team.Helpers() + 1 > CoresFor(team)),
-      IdleToShare(MoreThreadsThanCores ? team.Helpers() + 2 - CoresFor(team) : 1) {
+    : Team(team), Simulation(team.Simulation()), Budget(budget), IdleToShare(IdleToShareFor(team)) {
     Team.Begin(*this);
 }
 

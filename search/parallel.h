@@ -109,13 +109,13 @@ struct ParallelSearch {
     HelperTeam& Team;
     VirtualProcessors* const Simulation;  // null: the threads are the system's
     const TimeBudget Budget;
-    const bool MoreThreadsThanCores;
     // A node shares its children only while at least this many threads wait, and a helper joins
     // a search from the top only then too: 1, or with more threads than cores, as many as keep
     // the threads that search at once down to the cores. Threads beyond the cores would only take
     // turns with the others, and each one in the chain that has to notice a time-out would wait
     // for its turn on a core.
     const int IdleToShare;
+    bool MoreThreadsThanCores() const { return IdleToShare > 1; }
     std::atomic<bool> Searching{true};  // cleared when the search ends; the helpers then leave
     alignas(CacheLineBytes) std::atomic<bool> TimedOut{false};  // set once, never cleared
     // Advanced whenever a split point's window, width or stop changes, so that a thread works
