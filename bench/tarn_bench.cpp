@@ -5,7 +5,7 @@
 // searched on speculation and threw away.
 //
 //     tarn-bench [--depth D] [--nodes N] [--positions FILE] [--path NAME] [--threads N]
-//                [--simulate-threads P]
+//                [--simulate-threads P [--foresight]]
 //
 // The search runs on the best instruction-set path of the processor unless --path names one.
 // With --nodes it stops each position's search as the engine does under INFO max_node N, with
@@ -13,7 +13,10 @@
 // then count the completed iterations only.
 // --simulate-threads runs the parallel search on P virtual processors (search/virtual_processors.h)
 // and prints its speed-up in virtual time over one thread: the suite's nodes, which one thread
-// takes one unit of time each to search, over the virtual time P processors take.
+// takes one unit of time each to search, over the virtual time P processors take. With
+// --foresight the simulation first records what the one-thread search does at each position and
+// then shares the work by it (search/foresight.h): nothing is thrown away, and the speed-up is the
+// most any way of sharing this tree could reach.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +31,7 @@
 #include "game/game_state.h"
 #include "protocol/text_forms.h"
 #include "search/depth.h"
+#include "search/foresight.h"
 #include "search/root.h"
 #include "search/search_path.h"
 #include "search/threads.h"
@@ -105,6 +109,7 @@ int main(int argc, char** argv) {
     long long maxNodes = 0;
     int threadCount = 1;
     int simulated = 0;
+    bool foreseen = false;
     std::string path = DefaultPositionsPath();
     std::string pathName;
     for (int i = 1; i < argc; ++i) {
@@ -123,10 +128,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--simulate-threads" && i + 1 < argc) {
             simulated = std::atoi(argv[++i]);
             threadCount = simulated;
+        } else if (arg == "--foresight") {
+            foreseen = true;
         } else {
             std::cerr << "usage: tarn-bench [--depth D] [--nodes N] [--positions FILE] "
                          "[--path NAME] [--threads N]\n"
-                         "                  [--simulate-threads P]\n"
+                         "                  [--simulate-threads P [--foresight]]\n"
                          "  D is the search depth, "
                       << ReportedDepth(0) << " to " << ReportedDepth(MaxIterations - 1)
                       << " in steps of 2 (default 10, or every depth with --nodes)\n"
@@ -136,7 +143,8 @@ int main(int argc, char** argv) {
                       << "  N is the number of threads, 1 to " << MaxSearchThreads
                       << " (default 1)\n"
                       << "  P is a number of virtual processors to simulate, 1 to "
-                      << MaxSearchThreads << "\n";
+                      << MaxSearchThreads
+                      << "\n  --foresight shares the simulated work by what one thread did\n";
             return 2;
         }
     }
@@ -166,6 +174,10 @@ int main(int argc, char** argv) {
         std::cerr << "tarn-bench: the threads must be 1 to " << MaxSearchThreads << "\n";
         return 2;
     }
+    if (foreseen && !simulated) {
+        std::cerr << "tarn-bench: --foresight needs --simulate-threads\n";
+        return 2;
+    }
     if (simulated && !VirtualProcessors::Available()) {
         std::cerr << "tarn-bench: this build cannot simulate processors\n";
         return 2;
@@ -178,8 +190,13 @@ int main(int argc, char** argv) {
     limits.MaxNodes = static_cast<uint64_t>(maxNodes);
     std::unique_ptr<SearchThreads> helpers;
     std::unique_ptr<VirtualProcessors> simulation;
+    std::unique_ptr<Foresight> foresight;
     if (simulated) {
         simulation = std::make_unique<VirtualProcessors>(simulated);
+        if (foreseen) {
+            foresight = std::make_unique<Foresight>();
+            simulation->Foresee(foresight.get());
+        }
         limits.Threads = simulation.get();
     } else if (threadCount > 1) {
         helpers = std::make_unique<SearchThreads>(threadCount - 1);
@@ -194,6 +211,12 @@ int main(int argc, char** argv) {
         if (!SetUp(positions[i], game)) {
             std::cerr << "tarn-bench: position " << i + 1 << " puts two stones on one cell\n";
             return 1;
+        }
+        if (foresight) {
+            foresight->Record(game.Board, limits);
+            if (foresight->Overflowed())
+                std::cerr << "tarn-bench: position " << i + 1
+                          << " did not fit the foresight; the figures are not the ceiling\n";
         }
         const auto start = std::chrono::steady_clock::now();
         const SearchResult result = RootSearch(game.Board, limits);

@@ -18,6 +18,13 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
 
 namespace {
 
+// The threads of a parallel search share a node's later children from this depth up; below it a
+// child is too small to be worth the hand-over.
+template <typename State>
+constexpr bool SplitsAt(int depth) {
+    return std::is_same_v<State, WorkerState> && depth >= MinSplitDepth;
+}
+
 // Where a child's copies of its node's arrays live while it is searched.
 struct ChildArrays {
     CellScores Next, Mover;
@@ -38,6 +45,12 @@ inline Score SearchChild(State& search, Score alpha, Score beta, int p, Score ba
     const Score childBeta = Negate(AdjustBound(alpha));
     const Score childBase = Wrap16(-(nextGains[c] + base));
     search.Model.Board[c] = childStone;
+    // The line of a child that may share its children, for foresight.
+    uint64_t line = 0;
+    if constexpr (SplitsAt<State>(D - 1)) {
+        line = search.Line;
+        search.Line = ExtendLine(line, c);
+    }
     Score result;
     if constexpr (D == 2) {
         result = LeafReply(search, childBeta, p, childBase, moverGains, candidates);
@@ -51,15 +64,9 @@ inline Score SearchChild(State& search, Score alpha, Score beta, int p, Score ba
         result = SearchNode<D - 1, ChildState>(search, childAlpha, childBeta, p, childBase,
                                                child.Next, child.Mover, child.List);
     }
+    if constexpr (SplitsAt<State>(D - 1)) search.Line = line;
     search.Model.Board[c] = EmptyCell;
     return Negate(result);
-}
-
-// The threads of a parallel search share a node's later children from this depth up; below it a
-// child is too small to be worth the hand-over.
-template <typename State>
-constexpr bool SplitsAt(int depth) {
-    return std::is_same_v<State, WorkerState> && depth >= MinSplitDepth;
 }
 
 // A node at remaining depth D whose later children the threads share: where they are searched
@@ -68,15 +75,17 @@ template <int D>
 class NodeFrame final : public SplitFrame {
 public:
     NodeFrame(const CandidateList& candidates, const CellScores& nextGains,
-              const CellScores& moverGains, Score base, Score beta)
+              const CellScores& moverGains, Score base, Score beta, uint64_t line)
         : candidates(candidates),
           nextGains(nextGains),
           moverGains(moverGains),
           base(base),
-          beta(beta) {}
+          beta(beta),
+          line(line) {}
 
     Score SearchChild(WorkerState& worker, int position, Score alpha) const override {
         ChildArrays child;
+        worker.Line = line;
         return TARN_PATH_NAMESPACE::SearchChild<D>(worker, alpha, beta, position, base, nextGains,
                                                    moverGains, candidates, child);
     }
@@ -86,6 +95,7 @@ private:
     const CellScores& nextGains;
     const CellScores& moverGains;
     const Score base, beta;
+    const uint64_t line;
 };
 
 }  // namespace
@@ -146,10 +156,12 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
             ChildOrder(candidates, first, keys);
             for (int p = 1; p < bounds.Width && p < candidates.Count; ++p) {
                 if constexpr (SplitsAt<State>(D)) {
-                    if (MaySplit(search) && (bounds.Alpha == alpha || p >= MovedWindowSplitFrom)) {
-                        const NodeFrame<D> frame(candidates, nextGains, moverGains, base, beta);
-                        const SplitEnd end =
-                            SplitNode(search, frame, candidates.Count, bounds, p, D);
+                    if (MaySplit(search) && (bounds.Alpha == alpha || p >= MovedWindowSplitFrom ||
+                                             HasForesight(search))) {
+                        const NodeFrame<D> frame(candidates, nextGains, moverGains, base, beta,
+                                                 search.Line);
+                        const SplitEnd end = SplitNode(search, frame, candidates.Count, bounds, p,
+                                                       D, NodeKey(search.Line, alpha, beta));
                         if (end.Aborted) return -InfiniteScore;
                         if ((stopped = end.Stopped)) value = end.Value;
                         break;
@@ -157,7 +169,14 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
                 }
                 const Score next = searchChild(p);
                 if (outOfTime()) return -InfiniteScore;
-                if ((stopped = BookChild(bounds, next, candidates.Count))) {
+                const Score alphaBefore = bounds.Alpha;
+                stopped = BookChild(bounds, next, candidates.Count);
+                if constexpr (SplitsAt<State>(D)) {
+                    if (RecordsForesight(search))
+                        search.Shared->Sight->Note(NodeKey(search.Line, alpha, beta), p,
+                                                   bounds.Alpha != alphaBefore);
+                }
+                if (stopped) {
                     value = next;
                     break;
                 }

@@ -92,6 +92,16 @@ bool ReachesNodeLimit(const SplitPoint& split, uint64_t childNodes) {
 int NextFree(const SplitPoint& split) {
     if (split.Finished.load(std::memory_order_relaxed)) return -1;
     const int limit = WantedLimit(split);
+    // Foresight hands out the children the one-thread search searched, each only once every
+    // earlier child that moves the window is committed. Should the split point go on past them
+    // (foresight of a different search), it goes on as without.
+    if (const Foresight::Node* seen = split.Foreseen; seen && split.NextCommit <= seen->Last) {
+        for (int p = split.NextCommit; p < limit && p <= seen->Last; ++p) {
+            if (p >= split.Started || split.Children[p].State == ChildState::Free) return p;
+            if (seen->MovesWindow(p)) return -1;
+        }
+        return -1;
+    }
     for (int p = split.NextCommit; p < limit; ++p) {
         if (p >= split.Started) return p;
         const SplitPoint::Child& child = split.Children[p];
@@ -354,6 +364,7 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
     ParallelSearch& shared = *owner.Shared;
     split.Parent = owner.Child;
     split.Model = owner.Model;
+    if (HasForesight(owner)) split.Foreseen = shared.Sight->Find(split.Key);
     // The owner's count and its StopNodeCount differ by what its node limit and its lower bound
     // of the one-thread count differ by (in unsigned arithmetic, which wraps back): 0 on the main
     // line, and inside a split child what the owner's count started from less that child's lower
@@ -420,8 +431,9 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
 }
 
 [[gnu::noinline]] SplitEnd SplitNode(WorkerState& owner, const SplitFrame& frame, int count,
-                                     ChildBounds& bounds, int from, int depth) {
+                                     ChildBounds& bounds, int from, int depth, uint64_t key) {
     SplitPoint split;
+    split.Key = key;
     split.Of = Kind::Node;
     split.Depth = depth;
     split.Count = count;
@@ -445,7 +457,11 @@ int IdleToShareFor(HelperTeam& team) {
 }  // namespace
 
 ParallelSearch::ParallelSearch(HelperTeam& team, const TimeBudget& budget)
-    : Team(team), Simulation(team.Simulation()), Budget(budget), IdleToShare(IdleToShareFor(team)) {
+    : Team(team),
+      Simulation(team.Simulation()),
+      Sight(Simulation ? Simulation->Foreseen() : nullptr),
+      Budget(budget),
+      IdleToShare(IdleToShareFor(team)) {
     Team.Begin(*this);
 }
 

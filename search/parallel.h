@@ -30,6 +30,7 @@
 #include <mutex>
 
 #include "game/model.h"
+#include "search/foresight.h"
 #include "search/node.h"
 #include "search/search_state.h"
 #include "search/threads.h"
@@ -73,6 +74,9 @@ struct WorkerState : SearchState {
     // The cancellation of Child as last worked out, and the Shared epoch it was worked out at.
     uint64_t SeenEpoch = 0;
     bool Cancelled = false;
+    // The line of the node being searched (search/foresight.h), kept from the root down to the
+    // children of the nodes that may share theirs.
+    uint64_t Line = 0;
     // How many split points this thread is helping at below its own: bounds its stack.
     int HelpNesting = 0;
     // In a simulation, the node count up to which this thread's work is charged to its virtual
@@ -108,6 +112,8 @@ struct ParallelSearch {
 
     HelperTeam& Team;
     VirtualProcessors* const Simulation;  // null: the threads are the system's
+    // A simulation's foresight, or null: the searches share their work by it, or record it.
+    Foresight* const Sight;
     const TimeBudget Budget;
     // A node shares its children only while at least this many threads wait, and a helper joins
     // a search from the top only then too: 1, or with more threads than cores, as many as keep
@@ -213,6 +219,7 @@ struct SplitPoint {
     int Count = 0;  // children at positions 0 to Count - 1 (the earliest are searched already)
     const SplitFrame* Frame = nullptr;
     const SpeculativeChild* Parent = nullptr;  // the split child the owner was searching, if any
+    uint64_t Key = 0;                          // the node's (NodeKey), or the root's
     ModelState Model;                          // the owner's model at the node
     // The owner's node limit and its lower bound of the one-thread count of the iteration when
     // it opened the split point: the exact count when Parent is null.
@@ -245,6 +252,9 @@ struct SplitPoint {
     // left before the split point ends.
     std::atomic<int> Helpers{0};
     SplitPoint *Newer = nullptr, *Older = nullptr;  // the list, guarded by ListLock
+    // With foresight, what the one-thread search did here: the children are then handed out as
+    // it searched them, each once the window it gets is the one-thread one.
+    const Foresight::Node* Foreseen = nullptr;
     Child Children[CellCount];
 };
 
@@ -271,7 +281,15 @@ struct SplitEnd {
 // the idle threads, the window and width being `bounds`, and returns when they are all committed
 // or no longer wanted; `bounds` then holds the node's own after them.
 SplitEnd SplitNode(WorkerState& owner, const SplitFrame& frame, int count, ChildBounds& bounds,
-                   int from, int depth);
+                   int from, int depth, uint64_t key);
+
+// Whether a simulation records its foresight, or shares its work by it.
+inline bool RecordsForesight(const WorkerState& worker) {
+    return worker.Shared->Sight && worker.Shared->Sight->Recording();
+}
+inline bool HasForesight(const WorkerState& worker) {
+    return worker.Shared->Sight && !worker.Shared->Sight->Recording();
+}
 
 // Runs a split point whose owner has filled in its fixed part: its children from position `from`
 // on are searched by whichever threads take them, starting from the window and width `bounds`

@@ -79,6 +79,7 @@ Score SearchRootMove(State& search, const Root& root, int iteration, int positio
     else
         node = (*root.Nodes)[iteration];
     search.Model.Board[cell] = EngineStone;
+    if constexpr (IsWorker<State>) search.Line = ExtendLine(RootLine(iteration), cell);
     const Score result =
         node(search, -InfiniteScore, Negate(AdjustBound(bestScore)), position,
              Wrap16(-(root.StaticEval + root.EngineGains[cell])), childNext, childMover, childList);
@@ -124,6 +125,7 @@ private:
     split.Depth = ReportedDepth(iteration);
     split.Count = end;
     split.Frame = &frame;
+    split.Key = RootKey(iteration);
     const int from = outcome.Position;
     RunSplit(search, split, from, ChildBounds{outcome.BestScore, InfiniteScore});
     for (int p = from; p < split.NextCommit; ++p)
@@ -152,6 +154,11 @@ IterationOutcome SearchIteration(Root& root, State& search, int iteration) {
         const Score value =
             SearchRootMove(search, root, iteration, outcome.Position, outcome.BestScore);
         if ((outcome.TimedOut = ShouldStop(search))) break;
+        if constexpr (IsWorker<State>) {
+            if (outcome.Position > 0 && RecordsForesight(search))
+                search.Shared->Sight->Note(RootKey(iteration), outcome.Position,
+                                           value > outcome.BestScore);
+        }
         Accept(root, outcome, cell, value);
     }
     return outcome;

@@ -27,6 +27,7 @@
 namespace tarn {
 
 struct WorkerState;
+class Foresight;
 
 // What a thread of a parallel search does besides searching nodes. Each has a cost in virtual
 // time, measured on real searches (bench/RESULTS.md, "Parallel search").
@@ -63,6 +64,11 @@ public:
     // for it included) and into handing work over (the other costs of Overhead).
     int64_t Waited() const { return waited; }
     int64_t HandedOver() const { return handedOver; }
+
+    // What the one-thread search did, for the searches from now on to share their work by, or
+    // null (search/foresight.h). The searches also record into it while it is recording.
+    void Foresee(Foresight* foresight) { sight = foresight; }
+    Foresight* Foreseen() const { return sight; }
 
     // The hooks of the parallel search, called by the thread of the running fiber.
     // At a stop test: charges the nodes searched since the last hook; hands over once this
@@ -103,6 +109,7 @@ private:
     int64_t elapsed = 0;
     int64_t waited = 0;
     int64_t handedOver = 0;
+    Foresight* sight = nullptr;
     Processor processors[MaxSearchThreads];
 };
 

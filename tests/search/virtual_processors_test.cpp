@@ -6,6 +6,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include "search/foresight.h"
 #include "search/root.h"
 #include "search/threads.h"
 #include "search/virtual_processors.h"
@@ -19,10 +20,11 @@ struct SuiteRun : SuiteTotals {
     int64_t Waited = 0, HandedOver = 0;
 };
 
-SuiteRun SimulateSuite(int processors) {
+SuiteRun SimulateSuite(int processors, Foresight* foresight = nullptr) {
     VirtualProcessors simulation(processors);
+    simulation.Foresee(foresight);
     SuiteRun run;
-    static_cast<SuiteTotals&>(run) = SearchPositionsAsOnOneThread(simulation);
+    static_cast<SuiteTotals&>(run) = SearchPositionsAsOnOneThread(simulation, foresight);
     run.Elapsed = simulation.Elapsed();
     run.Waited = simulation.Waited();
     run.HandedOver = simulation.HandedOver();
@@ -54,6 +56,39 @@ TEST(VirtualProcessorsTest, EveryIterationAsOnOneThreadAndTheClocksHold) {
             EXPECT_EQ(again.Waited, many.Waited);
         }
     }
+}
+
+// Knowing what the one-thread search did, the simulation hands out only the children it searched,
+// each with its window: nothing is thrown away, and the same processors finish sooner.
+TEST(VirtualProcessorsTest, ForesightThrowsNothingAway) {
+    if (!VirtualProcessors::Available()) GTEST_SKIP() << "no fibers on this system";
+    Foresight foresight(16);
+    for (int processors : {2, 5}) {
+        const SuiteRun guessing = SimulateSuite(processors);
+        const SuiteRun foreseeing = SimulateSuite(processors, &foresight);
+        EXPECT_FALSE(foresight.Overflowed());
+        EXPECT_EQ(foreseeing.Thrown, 0u) << processors;
+        EXPECT_LT(foreseeing.Elapsed, guessing.Elapsed) << processors;
+    }
+}
+
+// A node's later children as recorded; past the room for the children that moved the window,
+// every later child counts as moving it. A full table keeps the nodes it has and says so.
+TEST(ForesightTest, KeepsWhatTheOneThreadSearchDid) {
+    Foresight foresight(1);
+    EXPECT_EQ(foresight.Find(7), nullptr);
+    for (int p = 1; p <= 20; ++p) foresight.Note(7, p, p == 2 || p >= 10);
+    const Foresight::Node* node = foresight.Find(7);
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->Last, 20);
+    for (int p : {2, 10, 15, 16, 20}) EXPECT_TRUE(node->MovesWindow(p)) << p;
+    for (int p : {1, 3, 9}) EXPECT_FALSE(node->MovesWindow(p)) << p;
+    foresight.Note(0, 1, false);
+    EXPECT_FALSE(foresight.Overflowed());
+    foresight.Note(ExtendLine(7, 1), 1, false);
+    EXPECT_TRUE(foresight.Overflowed());
+    EXPECT_NE(foresight.Find(0), nullptr);
+    EXPECT_EQ(foresight.Find(ExtendLine(7, 1)), nullptr);
 }
 
 int HelpersStarted = -1;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "search/foresight.h"
 #include "search/root.h"
 #include "search/search_path.h"
 #include "search/threads.h"
@@ -68,8 +69,9 @@ struct SuiteTotals {
 
 // Searches every position of SearchPositions() to depth 8 with the helpers of `team`, each
 // against the one-thread search; each path of this processor gets every other position, as its
-// worker nodes are its own.
-inline SuiteTotals SearchPositionsAsOnOneThread(HelperTeam& team) {
+// worker nodes are its own. With `foresight`, what one thread did at each position is recorded
+// into it first.
+inline SuiteTotals SearchPositionsAsOnOneThread(HelperTeam& team, Foresight* foresight = nullptr) {
     SuiteTotals totals;
     const std::vector<SearchPath> paths = AvailablePaths();
     const std::vector<TestBoard> boards = SearchPositions();
@@ -79,6 +81,7 @@ inline SuiteTotals SearchPositionsAsOnOneThread(HelperTeam& team) {
         limits.LastIteration = 2;
         limits.Path = paths[i % paths.size()];
         const SearchResult one = RootSearch(boards[i], limits);
+        if (foresight) foresight->Record(boards[i], limits);
         limits.Threads = &team;
         const SearchResult many = RootSearch(boards[i], limits);
         ExpectSameSearch(one, many);
