@@ -177,6 +177,14 @@ inline bool ShouldStop(WorkerState& worker) {
     return worker.Cancelled;
 }
 
+// Whether a simulation records its foresight, or shares its work by it.
+inline bool RecordsForesight(const WorkerState& worker) {
+    return worker.Shared->Sight && worker.Shared->Sight->Recording();
+}
+inline bool HasForesight(const WorkerState& worker) {
+    return worker.Shared->Sight && !worker.Shared->Sight->Recording();
+}
+
 // A node shares its children only while some thread waits for work (with more threads than
 // cores, while one of them may take it: IdleToShare).
 inline bool MaySplit(const WorkerState& worker) {
@@ -282,14 +290,6 @@ struct SplitEnd {
 // or no longer wanted; `bounds` then holds the node's own after them.
 SplitEnd SplitNode(WorkerState& owner, const SplitFrame& frame, int count, ChildBounds& bounds,
                    int from, int depth, uint64_t key);
-
-// Whether a simulation records its foresight, or shares its work by it.
-inline bool RecordsForesight(const WorkerState& worker) {
-    return worker.Shared->Sight && worker.Shared->Sight->Recording();
-}
-inline bool HasForesight(const WorkerState& worker) {
-    return worker.Shared->Sight && !worker.Shared->Sight->Recording();
-}
 
 // Runs a split point whose owner has filled in its fixed part: its children from position `from`
 // on are searched by whichever threads take them, starting from the window and width `bounds`
