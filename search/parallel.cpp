@@ -460,6 +460,7 @@ ParallelSearch::ParallelSearch(HelperTeam& team, const TimeBudget& budget)
     : Team(team),
       Simulation(team.Simulation()),
       Sight(Simulation ? Simulation->Foreseen() : nullptr),
+      RecordingSight(Sight && Sight->Recording()),
       Budget(budget),
       IdleToShare(IdleToShareFor(team)) {
     Team.Begin(*this);

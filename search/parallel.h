@@ -112,8 +112,10 @@ struct ParallelSearch {
 
     HelperTeam& Team;
     VirtualProcessors* const Simulation;  // null: the threads are the system's
-    // A simulation's foresight, or null: the searches share their work by it, or record it.
+    // A simulation's foresight, or null; and whether this search records it rather than shares
+    // its work by it. Plain fields, read by the nodes of every search path.
     Foresight* const Sight;
+    const bool RecordingSight;
     const TimeBudget Budget;
     // A node shares its children only while at least this many threads wait, and a helper joins
     // a search from the top only then too: 1, or with more threads than cores, as many as keep
@@ -179,10 +181,10 @@ inline bool ShouldStop(WorkerState& worker) {
 
 // Whether a simulation records its foresight, or shares its work by it.
 inline bool RecordsForesight(const WorkerState& worker) {
-    return worker.Shared->Sight && worker.Shared->Sight->Recording();
+    return worker.Shared->RecordingSight;
 }
 inline bool HasForesight(const WorkerState& worker) {
-    return worker.Shared->Sight && !worker.Shared->Sight->Recording();
+    return worker.Shared->Sight && !worker.Shared->RecordingSight;
 }
 
 // A node shares its children only while some thread waits for work (with more threads than
