@@ -43,11 +43,6 @@ public:
 
 private:
     static constexpr int SpinRounds = 256;
-    static void CpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
-    }
     int rounds = 0;
     VirtualProcessors* simulation;
     bool sleeps;
@@ -212,7 +207,7 @@ void WorkAt(WorkerState& worker, SplitPoint& split) {
         uint64_t nodesBefore;  // a lower bound of the one-thread count at the child
         Meet(worker, worker.ModelOf == &split ? Overhead::TakeChild : Overhead::CopyModel);
         {
-            std::lock_guard<std::mutex> lock(split.Lock);
+            std::lock_guard<SpinLock> lock(split.Lock);
             position = TakeChild(split);
             if (position < 0) return;
             alpha = split.Bounds.Alpha;
@@ -250,7 +245,7 @@ void WorkAt(WorkerState& worker, SplitPoint& split) {
         SetNodeCount(worker, before);
         worker.StopNodeCount = outerStop;
         Meet(worker, Overhead::CommitChild);
-        std::lock_guard<std::mutex> lock(split.Lock);
+        std::lock_guard<SpinLock> lock(split.Lock);
         Complete(split, shared, position, alpha, value, nodes, whole);
         if (!whole || limitReached) return;
     }
@@ -282,7 +277,7 @@ int Speculation(const SplitPoint& split, int freeAhead) {
 // the split point stays open.
 SplitPoint* FindWork(ParallelSearch& shared, const SplitPoint* below) {
     if (shared.OpenSplits.load(std::memory_order_relaxed) == 0) return nullptr;
-    std::lock_guard<std::mutex> lock(shared.ListLock);
+    std::lock_guard<SpinLock> lock(shared.ListLock);
     SplitPoint* found = nullptr;
     int foundSpeculation = 0;
     for (SplitPoint* split = shared.Splits; split; split = split->Older) {
@@ -319,7 +314,7 @@ bool HelpSomewhere(WorkerState& worker, const SplitPoint* below) {
 }
 
 void Open(ParallelSearch& shared, SplitPoint& split) {
-    std::lock_guard<std::mutex> lock(shared.ListLock);
+    std::lock_guard<SpinLock> lock(shared.ListLock);
     split.Older = shared.Splits;
     if (split.Older) split.Older->Newer = &split;
     shared.Splits = &split;
@@ -327,7 +322,7 @@ void Open(ParallelSearch& shared, SplitPoint& split) {
 }
 
 void Close(ParallelSearch& shared, SplitPoint& split) {
-    std::lock_guard<std::mutex> lock(shared.ListLock);
+    std::lock_guard<SpinLock> lock(shared.ListLock);
     if (split.Newer)
         split.Newer->Older = split.Older;
     else
@@ -340,7 +335,7 @@ void Close(ParallelSearch& shared, SplitPoint& split) {
 
 void MarkUnresolved(const SpeculativeChild& child) {
     SplitPoint& split = *child.Split;
-    std::lock_guard<std::mutex> lock(split.Lock);
+    std::lock_guard<SpinLock> lock(split.Lock);
     SplitPoint::Child& slot = split.Children[child.Position];
     // A search that is no longer wanted may still run up to its next stop test while the child
     // is searched again: the window tells the two apart, as a split point's alpha only rises.
@@ -398,7 +393,7 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
     for (;;) {
         if (split.Finished.load(std::memory_order_acquire)) break;
         if (Abandoned(split, shared)) {
-            std::lock_guard<std::mutex> lock(split.Lock);
+            std::lock_guard<SpinLock> lock(split.Lock);
             split.Aborted = true;
             split.Stopped.store(true, std::memory_order_relaxed);
             split.Finished.store(true, std::memory_order_relaxed);
@@ -421,7 +416,7 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
     while (split.Helpers.load(std::memory_order_acquire) > 0) helpBelow();
     if (idle) shared.Idle.fetch_sub(1, std::memory_order_relaxed);
 
-    std::lock_guard<std::mutex> lock(split.Lock);
+    std::lock_guard<SpinLock> lock(split.Lock);
     if (owner.ModelOf != &split) owner.Model = split.Model;
     owner.ModelOf = nullptr;
     for (int p = split.NextCommit + (split.AtNodeLimit ? 1 : 0); p < split.Started; ++p)

@@ -28,6 +28,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <thread>
 
 #include "game/model.h"
 #include "search/foresight.h"
@@ -40,6 +41,38 @@ namespace tarn {
 
 struct SplitPoint;
 struct ParallelSearch;
+
+// Tells the processor that this thread spins, waiting for another.
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// The parallel search's locks, held for a few dozen instructions at a time. A thread that finds
+// one taken spins until it is free, which takes a fraction of a microsecond; only when the holder
+// has lost its core (more threads than cores) does the wait go on, and then the thread yields its
+// own core every so often. A system mutex would send the waiting thread to sleep in the kernel
+// and wake it from there, which takes longer than the work under the lock: on two threads the
+// bench at depth 12 made some 50 000 such calls, and ran about 2 % slower.
+class SpinLock {
+public:
+    void lock() {
+        while (held.exchange(true, std::memory_order_acquire)) {
+            for (int spins = 1; held.load(std::memory_order_relaxed); ++spins) {
+                if (spins % SpinsBeforeYield == 0)
+                    std::this_thread::yield();
+                else
+                    CpuRelax();
+            }
+        }
+    }
+    void unlock() { held.store(false, std::memory_order_release); }
+
+private:
+    static constexpr int SpinsBeforeYield = 1024;
+    std::atomic<bool> held{false};
+};
 
 // The lowest remaining depth at which a node shares its children: below it a child is too small
 // to pay for handing it over.
@@ -134,7 +167,7 @@ struct ParallelSearch {
     alignas(CacheLineBytes) std::atomic<uint64_t> Thrown{0};
     alignas(CacheLineBytes) std::atomic<int> OpenSplits{0};  // split points in the list below
     // Guards the list of open split points; never held together with a split point's lock.
-    std::mutex ListLock;
+    SpinLock ListLock;
     SplitPoint* Splits = nullptr;  // open split points, newest first
 };
 
@@ -237,7 +270,7 @@ struct SplitPoint {
     uint64_t NodesBefore = 0;
 
     // The rest is guarded by Lock. Alpha, Limit and Stopped are also read without it.
-    std::mutex Lock;
+    SpinLock Lock;
     ChildBounds Bounds{};
     std::atomic<Score> Alpha{0};  // only ever rises
     std::atomic<int> Limit{0};    // the positions below it are wanted: the width, or Count; only

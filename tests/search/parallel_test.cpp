@@ -11,8 +11,10 @@
 #include <map>
 #include <optional>
 #include <span>
+#include <thread>
 #include <vector>
 
+#include "search/parallel.h"
 #include "search/root.h"
 #include "search/threads.h"
 #include "tests/support/boards.h"
@@ -196,6 +198,24 @@ TEST(UsableProcessorsTest, FollowTheAffinityMask) {
 #else
     GTEST_SKIP() << "the CPU set is read on Linux only";
 #endif
+}
+
+// The lock of the split points excludes: threads that add to a plain count under it, more of
+// them than cores so that a holder loses its core now and then, lose no addition.
+TEST(SpinLockTest, OneHolderAtATime) {
+    SpinLock lock;
+    constexpr int Threads = 4, Rounds = 100000;
+    int64_t count = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < Threads; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < Rounds; ++i) {
+                std::lock_guard<SpinLock> hold(lock);
+                count = count + 1;
+            }
+        });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(count, int64_t{Threads} * Rounds);
 }
 
 // More threads than this machine has cores must be as exact, if slower.
