@@ -1,6 +1,7 @@
 #include "search/parallel.h"
 
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace tarn {

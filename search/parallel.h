@@ -27,7 +27,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <thread>
 
 #include "game/model.h"

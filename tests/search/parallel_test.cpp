@@ -9,6 +9,7 @@
 #endif
 
 #include <map>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <thread>
