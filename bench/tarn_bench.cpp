@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
     GameState game;
 
     SearchPath searchedWith = limits.Path.value_or(BestPath());
-    uint64_t totalNodes = 0, thrownNodes = 0;
+    uint64_t totalNodes = 0, thrownNodes = 0, reusedNodes = 0;
     double totalSeconds = 0;
     for (size_t i = 0; i < positions.size(); ++i) {
         if (!SetUp(positions[i], game)) {
@@ -225,6 +225,7 @@ int main(int argc, char** argv) {
         totalSeconds += seconds;
         searchedWith = result.Path;
         thrownNodes += result.ThrownNodes;
+        reusedNodes += result.ReusedNodes;
 
         const int reached =
             result.Iterations ? result.PerIteration[result.Iterations - 1].Depth : 0;
@@ -258,23 +259,26 @@ int main(int argc, char** argv) {
                           static_cast<double>(totalNodes + thrownNodes));
         std::cout << "Threads: " << threadCount << "\n"
                   << "Speculative nodes thrown away: " << thrownNodes << " (" << share
-                  << " % of all searched)\n";
+                  << " % of all searched)\n"
+                  << "Nodes taken from lines searched before: " << reusedNodes << "\n";
     }
     if (simulation) {
         // Where the processors' time went, in nodes of the one-thread search: searching them,
-        // searching nodes thrown away, waiting for work, handing work over; these add up to it
-        // but for the few units a helper may end after the searching thread.
+        // searching nodes thrown away, less the nodes taken from lines searched before, waiting
+        // for work, handing work over; these add up to it but for the few units a helper may end
+        // after the searching thread.
         const double nodes = static_cast<double>(totalNodes);
         const double all = static_cast<double>(simulation->Elapsed()) * simulated;
         char figures[256];
         std::snprintf(figures, sizeof figures,
                       "Simulated speed-up: %.2f\nThrown away: %.1f %%\n"
-                      "Processor time per node: %.2f (thrown away %.2f, waiting %.2f, handing "
-                      "over %.2f)\n",
+                      "Processor time per node: %.2f (thrown away %.2f, taken again %.2f, "
+                      "waiting %.2f, handing over %.2f)\n",
                       nodes / static_cast<double>(simulation->Elapsed()),
                       100.0 * static_cast<double>(thrownNodes) /
                           static_cast<double>(totalNodes + thrownNodes),
                       all / nodes, static_cast<double>(thrownNodes) / nodes,
+                      static_cast<double>(reusedNodes) / nodes,
                       static_cast<double>(simulation->Waited()) / nodes,
                       static_cast<double>(simulation->HandedOver()) / nodes);
         std::cout << figures;

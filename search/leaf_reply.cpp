@@ -4,6 +4,7 @@
 // answer it actually scans (the scan usually stops after a few answers), and instead of editing
 // the shared candidate list it reads it in the order the edit would give.
 #include <array>
+#include <type_traits>
 
 #ifdef __SSE4_1__
 #include <immintrin.h>
@@ -140,8 +141,11 @@ inline bool LineChanges(const uint64_t (&groups)[DirectionCount], Score* change)
 
 }  // namespace
 
-Score LeafReply(SearchState& search, Score beta, int pos, Score base, const CellScores& gains,
-                const CandidateList& candidates) {
+template <typename State>
+Score LeafReplyOf(State& search, Score beta, int pos, Score base, const CellScores& gains,
+                  const CandidateList& candidates) {
+    constexpr bool tracks = std::is_same_v<State, TrackingState>;
+    if constexpr (tracks) search.Range = WindowRange{};
     const ModelState& model = search.Model;
     ++search.NodeCount;
     const CellIndex cell = candidates.Cells[pos];
@@ -176,12 +180,14 @@ Score LeafReply(SearchState& search, Score beta, int pos, Score base, const Cell
     // followed by the cells the reply brings within reach for the first time. The scan stops at
     // the first answer worth beta or more.
     int best = -InfiniteScore;
+    int before = -InfiniteScore;  // tracking: the best before the answer scanned last
     // Inlined by force: it is the innermost loop's body, and the compiler's own choice depends on
     // how much other code the program has (with the parallel chain beside it, it once called it
     // out of line, 8 percent slower).
     auto scan = [&](CellIndex answer) __attribute__((always_inline)) {
         ++search.NodeCount;
         const Score value = answerValue(answer);
+        if constexpr (tracks) before = best;
         if (value > best) best = value;
         return value >= beta;
     };
@@ -196,8 +202,23 @@ Score LeafReply(SearchState& search, Score beta, int pos, Score base, const Cell
         pos < last ? scanList(0, pos) || scan(candidates.Cells[last]) || scanList(pos + 1, last)
                    : scanList(0, last);
     if (!cut) FindUnreached(model.NeighbourCount + SquareCorner(cell), cell, scan);
+    if constexpr (tracks) {
+        // The scan stops at the same answer for any beta above the answers before it, up to that
+        // answer's value; without a stop, for any beta above them all.
+        if (best >= beta) {
+            search.Range.BetaMin = static_cast<Score>(before + 1);
+            search.Range.BetaMax = static_cast<Score>(best);
+        } else {
+            search.Range.BetaMin = static_cast<Score>(best + 1);
+        }
+    }
     return ClampLeafValue(best);
 }
+
+template Score LeafReplyOf(SearchState&, Score, int, Score, const CellScores&,
+                           const CandidateList&);
+template Score LeafReplyOf(TrackingState&, Score, int, Score, const CellScores&,
+                           const CandidateList&);
 
 }  // namespace TARN_PATH_NAMESPACE
 }  // namespace tarn

@@ -25,6 +25,10 @@ constexpr bool SplitsAt(int depth) {
     return std::is_same_v<State, WorkerState> && depth >= MinSplitDepth;
 }
 
+// Whether the nodes work out their ranges: those of a parallel search's threads do.
+template <typename State>
+constexpr bool Tracks = !std::is_same_v<State, SearchState>;
+
 // Where a child's copies of its node's arrays live while it is searched.
 struct ChildArrays {
     CellScores Next, Mover;
@@ -53,16 +57,26 @@ inline Score SearchChild(State& search, Score alpha, Score beta, int p, Score ba
     }
     Score result;
     if constexpr (D == 2) {
-        result = LeafReply(search, childBeta, p, childBase, moverGains, candidates);
+        result = LeafReplyOf(search, childBeta, p, childBase, moverGains, candidates);
     } else {
         CopyScores(child.Next, moverGains);
         CopyScores(child.Mover, nextGains);
         CopyCandidates(child.List, candidates);
         // Deep enough in a parallel search, the child is a parallel node too; below that, the
-        // one-thread node.
-        using ChildState = std::conditional_t<(D - 1 >= MinWorkerDepth), State, SearchState>;
-        result = SearchNode<D - 1, ChildState>(search, childAlpha, childBeta, p, childBase,
-                                               child.Next, child.Mover, child.List);
+        // one-thread node, which works out its range where the search keeps its lines. Without
+        // a range the child's window alone is known to give its search.
+        auto below = [&]<typename ChildState>(std::type_identity<ChildState>) {
+            return SearchNode<D - 1, ChildState>(search, childAlpha, childBeta, p, childBase,
+                                                 child.Next, child.Mover, child.List);
+        };
+        if constexpr (D - 1 >= MinWorkerDepth || !std::is_same_v<State, WorkerState>) {
+            result = below(std::type_identity<State>{});
+        } else if (search.Shared->KeepsLines) {
+            result = below(std::type_identity<TrackingState>{});
+        } else {
+            result = below(std::type_identity<SearchState>{});
+            search.Range = {childAlpha, childAlpha, childBeta, childBeta};
+        }
     }
     if constexpr (SplitsAt<State>(D - 1)) search.Line = line;
     search.Model.Board[c] = EmptyCell;
@@ -117,20 +131,53 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
     constexpr Side mover = D % 2 == 1 ? Side::Engine : Side::Opponent;
     ModelState& model = search.Model;
 
+    // Searched before with a window that gives the same search: its result, and its nodes. (The
+    // line is read here: after helping at other split points the thread's line is theirs.)
+    const uint64_t nodesBefore = search.NodeCount;
+    uint64_t line = 0;
+    if constexpr (SplitsAt<State>(D)) {
+        line = search.Line;
+        if (search.Child && search.Shared->KeepsLines) search.Shared->Lines.Prepare(line);
+        if (search.Child && search.Child->Again && search.Shared->KeepsLines) {
+            // Room for the kept nodes: the one-thread search runs through them without a stop
+            // only if they leave its count below the stop count.
+            const uint64_t room =
+                search.StopNodeCount > nodesBefore ? search.StopNodeCount - nodesBefore : 0;
+            SearchedLines::Entry found;
+            if (search.Shared->Lines.Find(line, alpha, beta, room, found)) {
+                SetNodeCount(search, nodesBefore + found.Nodes);
+                search.Shared->Reused.fetch_add(found.Nodes, std::memory_order_relaxed);
+                search.Range = found.Range;
+                return found.Value;
+            }
+        }
+    }
+
     ++search.NodeCount;
     const CellIndex cell = candidates.Cells[pos];
     const FourCell four = PlaceStone<mover>(model, cell, nextGains, moverGains);
     if (four == DoubleFour) {
         UnplaceStone<mover>(model, cell);
+        if constexpr (Tracks<State>) search.Range = WindowRange{};
         return AdjustResult(DoubleFourScore);
     }
     RemoveAndExpand(model, candidates, pos);
 
     ChildBounds bounds{alpha, beta};
     ChildArrays child;
+    WindowRange range;  // tracked: the windows this node's search would not change under
     auto searchChild = [&](int p) -> Score {
         return SearchChild<D>(search, bounds.Alpha, beta, p, base, nextGains, moverGains,
                               candidates, child);
+    };
+    // Tracked: the range narrowed by the child just searched, before its value is booked; in a
+    // parallel search only where it keeps its lines.
+    auto narrow = [&](Score v, bool booked) __attribute__((always_inline)) {
+        if constexpr (std::is_same_v<State, WorkerState>) {
+            if (!search.Shared->KeepsLines) return;
+        }
+        if constexpr (Tracks<State>)
+            NarrowRange<D == 2>(range, search.Range, v, alpha, beta, bounds.Alpha == alpha, booked);
     };
     auto outOfTime = [&] {
         if constexpr (D >= CheckTimeoutDepth) return ShouldStop(search);
@@ -140,6 +187,7 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
     Score value;
     if (four != NoFour) {
         value = searchChild(PositionOf(candidates, four));
+        narrow(value, false);
     } else if (candidates.Count == 0) {
         value = 0;  // a full board: nothing left to play
     } else {
@@ -148,6 +196,7 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
         const int first = FirstChild(candidates, nextGains, keys);
         const Score v = searchChild(first);
         if (outOfTime()) return -InfiniteScore;
+        narrow(v, true);
         if ((stopped = BookChild(bounds, v, candidates.Count))) value = v;
         if constexpr (std::is_same_v<State, WorkerState>) {
             if (!stopped) NoteUnresolved(search, D);
@@ -159,9 +208,10 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
                     if (MaySplit(search) && (bounds.Alpha == alpha || p >= MovedWindowSplitFrom ||
                                              HasForesight(search))) {
                         const NodeFrame<D> frame(candidates, nextGains, moverGains, base, beta,
-                                                 search.Line);
-                        const SplitEnd end = SplitNode(search, frame, candidates.Count, bounds, p,
-                                                       D, NodeKey(search.Line, alpha, beta));
+                                                 line);
+                        const SplitEnd end =
+                            SplitNode(search, frame, candidates.Count, bounds, range, alpha, p, D,
+                                      NodeKey(line, alpha, beta));
                         if (end.Aborted) return -InfiniteScore;
                         if ((stopped = end.Stopped)) value = end.Value;
                         break;
@@ -169,11 +219,12 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
                 }
                 const Score next = searchChild(p);
                 if (outOfTime()) return -InfiniteScore;
+                narrow(next, true);
                 const Score alphaBefore = bounds.Alpha;
                 stopped = BookChild(bounds, next, candidates.Count);
                 if constexpr (SplitsAt<State>(D)) {
                     if (RecordsForesight(search))
-                        search.Shared->Sight->Note(NodeKey(search.Line, alpha, beta), p,
+                        search.Shared->Sight->Note(NodeKey(line, alpha, beta), p,
                                                    bounds.Alpha != alphaBefore);
                 }
                 if (stopped) {
@@ -187,12 +238,27 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
 
     ReleaseNeighbours(model, cell);
     UnplaceStone<mover>(model, cell);
+    if constexpr (Tracks<State>) search.Range = range;
+    // Kept for a search of the line again, unless a forced reply was stopped below (the stop
+    // tests of the nodes above find that), which leaves an infinite value.
+    if constexpr (SplitsAt<State>(D)) {
+        if (search.Child && search.Shared->KeepsLines && value != InfiniteScore &&
+            value != -InfiniteScore)
+            search.Shared->Lines.Keep(line, AdjustResult(value), search.NodeCount - nodesBefore,
+                                      range);
+    }
     return AdjustResult(value);
 }
 
 Score LeafNode(SearchState& search, Score alpha, Score beta, int pos, Score base,
                CellScores& nextGains, CellScores& moverGains, CandidateList& candidates) {
     return SearchNode<2>(search, alpha, beta, pos, base, nextGains, moverGains, candidates);
+}
+
+Score TrackedNode(TrackingState& search, Score alpha, Score beta, int pos, Score base,
+                  CellScores& nextGains, CellScores& moverGains, CandidateList& candidates) {
+    return SearchNode<NodeDepth(0)>(search, alpha, beta, pos, base, nextGains, moverGains,
+                                    candidates);
 }
 
 namespace {

@@ -77,6 +77,55 @@ constexpr Score AdjustResult(Score result) {
     return result;
 }
 
+// A node's range from its child's: the child's bounds are the node's adjusted and negated, so the
+// node's bound that gives a child's range end is that end negated, within the plain scores;
+// beyond them (where AdjustBound steps), conservatively, the bound the node actually has.
+constexpr Score BoundMin(int low, Score actual) {
+    if (low <= -OpenRange) return -OpenRange;
+    return low > -WinThreshold && low < WinThreshold ? static_cast<Score>(low) : actual;
+}
+constexpr Score BoundMax(int high, Score actual) {
+    if (high >= OpenRange) return OpenRange;
+    return high > -WinThreshold && high < WinThreshold ? static_cast<Score>(high) : actual;
+}
+
+// Narrows a node's range by the child just searched and its value `v`, as BookChild is about to
+// book it. The child's range on its alpha bounds the node's beta; on its beta, the node's alpha,
+// as long as no child has raised it (`alphaOwn`): once one has, alpha stays that child's value
+// under any window in the range. Booking compares `v` with beta and, while it is the node's own,
+// with alpha: each comparison must come out the same. A leaf reply has no range on its alpha.
+template <bool ChildAlphaOpen = false>
+[[gnu::always_inline]] inline void NarrowRange(WindowRange& range, const WindowRange& child,
+                                               Score v, Score alpha, Score beta, bool alphaOwn,
+                                               bool booked) {
+    auto raise = [](Score& end, Score value) {
+        if (value > end) end = value;
+    };
+    auto lower = [](Score& end, Score value) {
+        if (value < end) end = value;
+    };
+    if constexpr (!ChildAlphaOpen) {
+        raise(range.BetaMin, BoundMin(-child.AlphaMax, beta));
+        lower(range.BetaMax, BoundMax(-child.AlphaMin, beta));
+    }
+    if (alphaOwn) {
+        raise(range.AlphaMin, BoundMin(-child.BetaMax, alpha));
+        lower(range.AlphaMax, BoundMax(-child.BetaMin, alpha));
+    }
+    if (!booked) return;
+    if (v >= beta) {
+        lower(range.BetaMax, v);
+        return;
+    }
+    raise(range.BetaMin, static_cast<Score>(v + 1));
+    if (alphaOwn) {
+        if (v > alpha)
+            lower(range.AlphaMax, static_cast<Score>(v - 1));
+        else
+            raise(range.AlphaMin, v);
+    }
+}
+
 // Books a child's value; true when the node stops with it as its value (a cut-off, or a forced
 // win that improves on the window or on the best so far). The first child always improves on
 // -InfiniteScore, so it always sets the width.
@@ -100,9 +149,18 @@ Score LeafNode(SearchState& search, Score alpha, Score beta, int pos, Score base
                CellScores& nextGains, CellScores& moverGains, CandidateList& candidates);
 // The leaf reply takes the opponent's gains before the reply (the leaf node's own, not a copy)
 // and the leaf node's list, and changes neither. Only the upper bound matters to it: it stops at
-// the first answer worth beta or more.
-Score LeafReply(SearchState& search, Score beta, int pos, Score base, const CellScores& gains,
-                const CandidateList& candidates);
+// the first answer worth beta or more. On a TrackingState it leaves its range on beta.
+template <typename State>
+Score LeafReplyOf(State& search, Score beta, int pos, Score base, const CellScores& gains,
+                  const CandidateList& candidates);
+inline Score LeafReply(SearchState& search, Score beta, int pos, Score base,
+                       const CellScores& gains, const CandidateList& candidates) {
+    return LeafReplyOf(search, beta, pos, base, gains, candidates);
+}
+// The first iteration's engine-move node on a TrackingState, as the threads of a parallel search
+// run it below the nodes they share, exposed for tests.
+Score TrackedNode(TrackingState& search, Score alpha, Score beta, int pos, Score base,
+                  CellScores& nextGains, CellScores& moverGains, CandidateList& candidates);
 
 }  // namespace TARN_PATH_NAMESPACE
 }  // namespace tarn

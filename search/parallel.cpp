@@ -115,11 +115,12 @@ void UpdateFreeAhead(SplitPoint& split) {
 
 // Hands out the earliest wanted child that waits for a thread, to be searched with the present
 // alpha; -1 when there is none.
-int TakeChild(SplitPoint& split) {
+int TakeChild(SplitPoint& split, bool& again) {
     const int p = NextFree(split);
     if (p < 0) return -1;
-    if (p == split.Started) ++split.Started;
-    split.Children[p] = {ChildState::Running, false, split.Bounds.Alpha, 0, 0};
+    again = p < split.Started;
+    if (!again) ++split.Started;
+    split.Children[p] = {ChildState::Running, false, split.Bounds.Alpha, 0, 0, {}};
     UpdateFreeAhead(split);
     return p;
 }
@@ -147,6 +148,9 @@ void CommitInOrder(SplitPoint& split, ParallelSearch& shared) {
         const Score alpha = split.Bounds.Alpha;
         ++split.NextCommit;
         split.Committed += child.Nodes;
+        if (split.Of == Kind::Node)
+            NarrowRange(split.Range, child.Range, child.Value, split.OwnAlpha, split.Bounds.Beta,
+                        alpha == split.OwnAlpha, true);
         if (Book(split, child.Value)) {
             split.StopValue = child.Value;
             stopped = true;
@@ -177,11 +181,11 @@ void CommitInOrder(SplitPoint& split, ParallelSearch& shared) {
 // otherwise. A child stopped at the node limit has no value, but the nodes it searched take the
 // one-thread test of its commit to the limit, so its value is never booked.
 void Complete(SplitPoint& split, ParallelSearch& shared, int position, Score alpha, Score value,
-              uint64_t nodes, bool whole) {
+              uint64_t nodes, const WindowRange& range, bool whole) {
     SplitPoint::Child& child = split.Children[position];
     if (whole && !split.Stopped.load(std::memory_order_relaxed) && position < WantedLimit(split) &&
         alpha == split.Bounds.Alpha) {
-        child = {ChildState::Done, false, alpha, value, nodes};
+        child = {ChildState::Done, false, alpha, value, nodes, range};
     } else {
         child.State = ChildState::Free;
         shared.Thrown.fetch_add(nodes, std::memory_order_relaxed);
@@ -206,15 +210,16 @@ void WorkAt(WorkerState& worker, SplitPoint& split) {
         int position;
         Score alpha;
         uint64_t nodesBefore;  // a lower bound of the one-thread count at the child
+        bool again;
         Meet(worker, worker.ModelOf == &split ? Overhead::TakeChild : Overhead::CopyModel);
         {
             std::lock_guard<SpinLock> lock(split.Lock);
-            position = TakeChild(split);
+            position = TakeChild(split, again);
             if (position < 0) return;
             alpha = split.Bounds.Alpha;
             nodesBefore = split.NodesBefore + split.Committed;
         }
-        const SpeculativeChild child{&split, position, alpha};
+        const SpeculativeChild child{&split, position, alpha, again || split.Again};
         const uint64_t before = worker.NodeCount, outerStop = worker.StopNodeCount;
         worker.NodeLimit = split.NodeLimit;
         // A child that the one-thread search reaches only beyond the limit is not searched: handed
@@ -247,7 +252,7 @@ void WorkAt(WorkerState& worker, SplitPoint& split) {
         worker.StopNodeCount = outerStop;
         Meet(worker, Overhead::CommitChild);
         std::lock_guard<SpinLock> lock(split.Lock);
-        Complete(split, shared, position, alpha, value, nodes, whole);
+        Complete(split, shared, position, alpha, value, nodes, worker.Range, whole);
         if (!whole || limitReached) return;
     }
 }
@@ -359,6 +364,7 @@ bool Unwanted(const SpeculativeChild& child) {
 void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds& bounds) {
     ParallelSearch& shared = *owner.Shared;
     split.Parent = owner.Child;
+    split.Again = owner.Child && owner.Child->Again;
     split.Model = owner.Model;
     if (HasForesight(owner)) split.Foreseen = shared.Sight->Find(split.Key);
     // The owner's count and its StopNodeCount differ by what its node limit and its lower bound
@@ -427,15 +433,19 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
 }
 
 [[gnu::noinline]] SplitEnd SplitNode(WorkerState& owner, const SplitFrame& frame, int count,
-                                     ChildBounds& bounds, int from, int depth, uint64_t key) {
+                                     ChildBounds& bounds, WindowRange& range, Score ownAlpha,
+                                     int from, int depth, uint64_t key) {
     SplitPoint split;
     split.Key = key;
+    split.OwnAlpha = ownAlpha;
+    split.Range = range;
     split.Of = Kind::Node;
     split.Depth = depth;
     split.Count = count;
     split.Frame = &frame;
     RunSplit(owner, split, from, bounds);
     bounds = split.Bounds;
+    range = split.Range;
     return {split.Aborted, !split.Aborted && split.Stopped.load(std::memory_order_relaxed),
             split.StopValue};
 }
@@ -458,7 +468,10 @@ ParallelSearch::ParallelSearch(HelperTeam& team, const TimeBudget& budget)
       Sight(Simulation ? Simulation->Foreseen() : nullptr),
       RecordingSight(Sight && Sight->Recording()),
       Budget(budget),
-      IdleToShare(IdleToShareFor(team)) {
+      IdleToShare(IdleToShareFor(team)),
+      KeepsLines(team.Helpers() + 1 >= KeepLinesFromThreads),
+      Lines(team.Lines) {
+    Lines.NewSearch();
     Team.Begin(*this);
 }
 

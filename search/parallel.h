@@ -27,12 +27,12 @@
 
 #include <atomic>
 #include <cstdint>
-#include <thread>
 
 #include "game/model.h"
 #include "search/foresight.h"
 #include "search/node.h"
 #include "search/search_state.h"
+#include "search/spin_lock.h"
 #include "search/threads.h"
 #include "search/virtual_processors.h"
 
@@ -40,38 +40,6 @@ namespace tarn {
 
 struct SplitPoint;
 struct ParallelSearch;
-
-// Tells the processor that this thread spins, waiting for another.
-inline void CpuRelax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-}
-
-// The parallel search's locks, held for a few dozen instructions at a time. A thread that finds
-// one taken spins until it is free, which takes a fraction of a microsecond; only when the holder
-// has lost its core (more threads than cores) does the wait go on, and then the thread yields its
-// own core every so often. A system mutex would send the waiting thread to sleep in the kernel
-// and wake it from there, which takes longer than the work under the lock: on two threads the
-// bench at depth 12 made some 50 000 such calls, and ran about 2 % slower.
-class SpinLock {
-public:
-    void lock() {
-        while (held.exchange(true, std::memory_order_acquire)) {
-            for (int spins = 1; held.load(std::memory_order_relaxed); ++spins) {
-                if (spins % SpinsBeforeYield == 0)
-                    std::this_thread::yield();
-                else
-                    CpuRelax();
-            }
-        }
-    }
-    void unlock() { held.store(false, std::memory_order_release); }
-
-private:
-    static constexpr int SpinsBeforeYield = 1024;
-    std::atomic<bool> held{false};
-};
 
 // The lowest remaining depth at which a node shares its children: below it a child is too small
 // to pay for handing it over.
@@ -85,6 +53,8 @@ inline constexpr int MinWorkerDepth = MinSplitDepth - 1;
 // the next children often move the window again or cut the node off, which throws away whatever
 // the other threads searched beside them.
 inline constexpr int MovedWindowSplitFrom = 3;
+// The fewest threads with which a search keeps its lines to take them again.
+inline constexpr int KeepLinesFromThreads = 8;
 
 // A child of a split point being searched by some thread, with the alpha its window came from.
 // It lives in the frame of the thread's WorkAt for as long as the search of the child.
@@ -92,11 +62,14 @@ struct SpeculativeChild {
     SplitPoint* Split;
     int Position;
     Score Alpha;
+    // Searched before at its split point, or within such a child: only here can a line have been
+    // searched before (search/searched_lines.h).
+    bool Again;
 };
 
-// What one thread of a parallel search owns: a search state of its own (its model, node count and
-// budget), and where it stands among the split points.
-struct WorkerState : SearchState {
+// What one thread of a parallel search owns: a search state of its own (its model, node count,
+// budget and the range of the node it left last), and where it stands among the split points.
+struct WorkerState : TrackingState {
     ParallelSearch* Shared = nullptr;
     // The innermost split child this thread is searching; null on the main line of the search.
     const SpeculativeChild* Child = nullptr;
@@ -164,6 +137,12 @@ struct ParallelSearch {
     alignas(CacheLineBytes) std::atomic<int> Idle{0};  // threads waiting for something to help with
     // Nodes searched on speculation and thrown away.
     alignas(CacheLineBytes) std::atomic<uint64_t> Thrown{0};
+    // Whether the threads keep the lines they search and take them again (search/searched_lines.h):
+    // with fewer threads, few lines are searched again, and working out the ranges costs more
+    // than they save. The team's lines, and the nodes taken from them.
+    const bool KeepsLines;
+    SearchedLines& Lines;
+    alignas(CacheLineBytes) std::atomic<uint64_t> Reused{0};
     alignas(CacheLineBytes) std::atomic<int> OpenSplits{0};  // split points in the list below
     // Guards the list of open split points; never held together with a split point's lock.
     SpinLock ListLock;
@@ -253,6 +232,7 @@ struct SplitPoint {
         Score Alpha;      // of the window it was searched with
         Score Value;
         uint64_t Nodes;
+        WindowRange Range;  // Done: the windows its search would not change under
     };
 
     // Set by the owner before any other thread can see the split point.
@@ -261,7 +241,9 @@ struct SplitPoint {
     int Count = 0;  // children at positions 0 to Count - 1 (the earliest are searched already)
     const SplitFrame* Frame = nullptr;
     const SpeculativeChild* Parent = nullptr;  // the split child the owner was searching, if any
+    bool Again = false;                        // made within a child searched again
     uint64_t Key = 0;                          // the node's (NodeKey), or the root's
+    Score OwnAlpha = 0;                        // a node's alpha as it was entered
     ModelState Model;                          // the owner's model at the node
     // The owner's node limit and its lower bound of the one-thread count of the iteration when
     // it opened the split point: the exact count when Parent is null.
@@ -271,6 +253,7 @@ struct SplitPoint {
     // The rest is guarded by Lock. Alpha, Limit and Stopped are also read without it.
     SpinLock Lock;
     ChildBounds Bounds{};
+    WindowRange Range{};          // a node's range, narrowed by every child committed
     std::atomic<Score> Alpha{0};  // only ever rises
     std::atomic<int> Limit{0};    // the positions below it are wanted: the width, or Count; only
                                   // ever shrinks
@@ -321,9 +304,10 @@ struct SplitEnd {
 
 // Shares the children of a node at remaining depth `depth`, positions `from` to `count` - 1, with
 // the idle threads, the window and width being `bounds`, and returns when they are all committed
-// or no longer wanted; `bounds` then holds the node's own after them.
+// or no longer wanted; `bounds` and `range` then hold the node's own after them. `ownAlpha` is the
+// alpha the node was entered with.
 SplitEnd SplitNode(WorkerState& owner, const SplitFrame& frame, int count, ChildBounds& bounds,
-                   int from, int depth, uint64_t key);
+                   WindowRange& range, Score ownAlpha, int from, int depth, uint64_t key);
 
 // Runs a split point whose owner has filled in its fixed part: its children from position `from`
 // on are searched by whichever threads take them, starting from the window and width `bounds`

@@ -240,8 +240,10 @@ SearchResult SearchPosition(State& search, std::span<const Stone, CellCount> boa
         return result;
     }
     Deepen(root, search, limits, onIteration, result);
-    if constexpr (IsWorker<State>)
+    if constexpr (IsWorker<State>) {
         result.ThrownNodes = search.Shared->Thrown.load(std::memory_order_relaxed);
+        result.ReusedNodes = search.Shared->Reused.load(std::memory_order_relaxed);
+    }
     return result;
 }
 

@@ -50,6 +50,7 @@ struct SearchResult {
                                // last completed one
     int Accepted = 0;          // root moves that iteration had searched to the end by then
     uint64_t ThrownNodes = 0;  // nodes the helper threads searched on speculation, in vain
+    uint64_t ReusedNodes = 0;  // nodes taken from lines searched before instead of searched again
 };
 
 // Called after every completed iteration, before the next one starts.

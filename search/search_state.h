@@ -23,6 +23,21 @@ struct SearchState {
     TimeBudget Budget;
 };
 
+// The windows under which a node's search would take exactly the same course, every value and
+// node count the same: alpha from AlphaMin to AlphaMax and beta from BetaMin to BetaMax, the ends
+// included. A side without an end has OpenRange there.
+inline constexpr Score OpenRange = 32000;
+struct WindowRange {
+    Score AlphaMin = -OpenRange, AlphaMax = OpenRange, BetaMin = -OpenRange, BetaMax = OpenRange;
+};
+
+// A search whose nodes also work out their ranges: each node leaves its own in Range as it
+// returns, where its caller reads it at once (the threads of a parallel search, which keep the
+// results of the lines they searched to take them again: search/searched_lines.h).
+struct TrackingState : SearchState {
+    WindowRange Range;
+};
+
 inline namespace TARN_PATH_NAMESPACE {
 
 // Whether the search must stop: on one thread, when the turn's nodes reach its node limit or

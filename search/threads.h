@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "search/searched_lines.h"
+
 namespace tarn {
 
 struct ParallelSearch;
@@ -39,6 +41,10 @@ public:
     virtual int Helpers() const = 0;
     // The simulation whose virtual processors the helpers are; null for the system's threads.
     virtual VirtualProcessors* Simulation() { return nullptr; }
+
+    // The lines the searches on this team searched, made once with the team and lent to one
+    // search at a time like the helpers.
+    SearchedLines Lines;
 
 protected:
     ~HelperTeam() = default;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <vector>
 
 #include "search/node.h"
 #include "tests/support/boards.h"
@@ -58,6 +60,19 @@ struct NodeCall {
         const Score result = LeafNode(search, alpha, beta, PositionOf(cell),
                                       Wrap16(staticEval - opponentGains[cell]), next, mover, list);
         search.Model.Board[cell] = EmptyCell;
+        return result;
+    }
+
+    // The engine plays `cell`, searched by the first iteration's node on `tracked`, a search of
+    // the same position that works out the node's range.
+    Score TrackedEngineNode(TrackingState& tracked, CellIndex cell, Score alpha, Score beta) {
+        CellScores next = opponentGains, mover = engineGains;
+        CandidateList list = candidates;
+        tracked.Model.Board[cell] = EngineStone;
+        const Score result =
+            TrackedNode(tracked, alpha, beta, PositionOf(cell),
+                        Wrap16(-(staticEval + engineGains[cell])), next, mover, list);
+        tracked.Model.Board[cell] = EmptyCell;
         return result;
     }
 
@@ -130,6 +145,56 @@ TEST(SearchNodeTest, SharedStateIsRestoredAfterDeepSearches) {
         EXPECT_LT(value, 29998);
         EXPECT_TRUE(call.ModelRestored());
     }
+}
+
+// A node's range holds what it says: under every window in it the one-thread node takes the same
+// course, to the same value with the same nodes. The windows run through plain scores and the
+// steps of AdjustBound at the forced results, and each range is tried at its very ends too; most
+// ranges hold windows other than their own.
+TEST(TrackedNodeTest, EveryWindowInTheRangeGivesTheSameSearch) {
+    const Score ends[] = {-31000, -29001, -120, -30, -9, 0, 4, 18, 70, 29000, 31000};
+    auto clampEnd = [](Score end) { return std::clamp<Score>(end, -31000, 31000); };
+    int others = 0;
+    const TestBoard boards[] = {RandomGame(77, 14), RandomGame(91, 14), RandomGame(5, 20, true),
+                                EngineWinsPosition(), EngineLosesPosition()};
+    for (int board = 0; board < 5; ++board) {
+        NodeCall call(boards[board]);
+        TrackingState tracked;
+        tracked.Model = call.search.Model;
+        for (int m = 0; m < 3; ++m) {
+            const CellIndex cell = call.candidates.Cells[m];
+            for (Score alpha : ends)
+                for (Score beta : ends) {
+                    if (alpha >= beta) continue;
+                    tracked.NodeCount = 0;
+                    const Score value = call.TrackedEngineNode(tracked, cell, alpha, beta);
+                    const WindowRange range = tracked.Range;
+                    const uint64_t nodes = tracked.NodeCount;
+                    ASSERT_TRUE(alpha >= range.AlphaMin && alpha <= range.AlphaMax &&
+                                beta >= range.BetaMin && beta <= range.BetaMax);
+                    std::vector<Score> alphas(std::begin(ends), std::end(ends)), betas = alphas;
+                    alphas.insert(alphas.end(),
+                                  {clampEnd(range.AlphaMin), clampEnd(range.AlphaMax)});
+                    betas.insert(betas.end(), {clampEnd(range.BetaMin), clampEnd(range.BetaMax)});
+                    for (Score a : alphas)
+                        for (Score b : betas) {
+                            if (a >= b || a < range.AlphaMin || a > range.AlphaMax ||
+                                b < range.BetaMin || b > range.BetaMax)
+                                continue;
+                            SCOPED_TRACE(::testing::Message()
+                                         << "board " << board << ", move " << m << ", window ("
+                                         << alpha << ", " << beta << ") then (" << a << ", " << b
+                                         << ")");
+                            call.search.NodeCount = 0;
+                            EXPECT_EQ(value, call.EngineNode(0, cell, a, b));
+                            EXPECT_EQ(nodes, call.search.NodeCount);
+                            others += a != alpha || b != beta;
+                        }
+                }
+        }
+        EXPECT_TRUE(SameModel(call.before, tracked.Model));
+    }
+    EXPECT_GT(others, 1000);
 }
 
 }  // namespace

@@ -219,6 +219,29 @@ TEST(SpinLockTest, OneHolderAtATime) {
     EXPECT_EQ(count, int64_t{Threads} * Rounds);
 }
 
+// A line kept is found only by the search that kept it, with a window in its range, and with room
+// for its nodes under the node limit; a line kept later in the same slot takes it over.
+TEST(SearchedLinesTest, FindsOnlyWhatASearchWouldFind) {
+    SearchedLines lines;
+    lines.NewSearch();
+    SearchedLines::Entry found;
+    EXPECT_FALSE(lines.Find(42, 0, 10, NoNodeLimit, found));
+    lines.Keep(42, 7, 500, WindowRange{-5, 3, 8, 40});
+    EXPECT_TRUE(lines.Find(42, -5, 8, NoNodeLimit, found));
+    EXPECT_EQ(found.Value, 7);
+    EXPECT_EQ(found.Nodes, 500u);
+    EXPECT_TRUE(lines.Find(42, 3, 40, 501, found));
+    EXPECT_FALSE(lines.Find(42, 3, 40, 500, found));
+    EXPECT_FALSE(lines.Find(42, 4, 10, NoNodeLimit, found));
+    EXPECT_FALSE(lines.Find(42, 0, 41, NoNodeLimit, found));
+    EXPECT_FALSE(lines.Find(42 + (uint64_t{1} << 40), 0, 10, NoNodeLimit, found));
+    lines.Keep(42 + (uint64_t{1} << 40), 1, 2, WindowRange{});
+    EXPECT_FALSE(lines.Find(42, 0, 10, NoNodeLimit, found));
+    lines.Keep(42, 7, 500, WindowRange{});
+    lines.NewSearch();
+    EXPECT_FALSE(lines.Find(42, 0, 10, NoNodeLimit, found));
+}
+
 // More threads than this machine has cores must be as exact, if slower.
 INSTANTIATE_TEST_SUITE_P(Threads, ParallelSearchTest, ::testing::Values(2, 3, 5, 8));
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "search/foresight.h"
+#include "search/parallel.h"
 #include "search/root.h"
 #include "search/threads.h"
 #include "search/virtual_processors.h"
@@ -36,14 +37,21 @@ TEST(VirtualProcessorsTest, EveryIterationAsOnOneThreadAndTheClocksHold) {
     const SuiteRun one = SimulateSuite(1);
     EXPECT_EQ(one.Elapsed, static_cast<int64_t>(one.Nodes));
     EXPECT_EQ(one.Thrown, 0u);
+    EXPECT_EQ(one.Reused, 0u);
     EXPECT_EQ(one.Waited + one.HandedOver, 0);
     for (int processors : {2, 3, 8, 16}) {
         const SuiteRun many = SimulateSuite(processors);
         EXPECT_GT(many.Thrown, 0u) << processors;
-        // The processors' time is the nodes searched, the waits and the hand-overs, but for the
-        // few units a helper may end past the searching thread.
+        if (processors >= KeepLinesFromThreads)
+            EXPECT_GT(many.Reused, 0u) << processors;
+        else
+            EXPECT_EQ(many.Reused, 0u) << processors;
+        // The processors' time is the nodes searched, less those taken from lines searched
+        // before, the waits and the hand-overs, but for the few units a helper may end past the
+        // searching thread.
         const double time = static_cast<double>(many.Elapsed * processors);
-        EXPECT_NEAR(static_cast<double>(many.Nodes + many.Thrown + many.Waited + many.HandedOver),
+        EXPECT_NEAR(static_cast<double>(many.Nodes + many.Thrown - many.Reused + many.Waited +
+                                        many.HandedOver),
                     time, time / 1000)
             << processors;
         EXPECT_GT(many.Waited, 0) << processors;

@@ -65,6 +65,7 @@ inline void ExpectSameSearch(const SearchResult& expected, const SearchResult& a
 struct SuiteTotals {
     uint64_t Nodes = 0;   // of every reported iteration
     uint64_t Thrown = 0;  // searched on speculation and thrown away
+    uint64_t Reused = 0;  // taken from lines searched before
 };
 
 // Searches every position of SearchPositions() to depth 8 with the helpers of `team`, each
@@ -89,6 +90,7 @@ inline SuiteTotals SearchPositionsAsOnOneThread(HelperTeam& team, Foresight* for
         EXPECT_FALSE(many.TimedOut);
         for (int d = 0; d < many.Iterations; ++d) totals.Nodes += many.PerIteration[d].Nodes;
         totals.Thrown += many.ThrownNodes;
+        totals.Reused += many.ReusedNodes;
     }
     return totals;
 }
