@@ -145,7 +145,11 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
                 search.StopNodeCount > nodesBefore ? search.StopNodeCount - nodesBefore : 0;
             SearchedLines::Entry found;
             if (search.Shared->Lines.Find(line, alpha, beta, room, found)) {
-                SetNodeCount(search, nodesBefore + found.Nodes);
+                // Taken, not searched: no processor's time in a simulation. (As SetNodeCount,
+                // which lives outside this path's namespace, so that no copy of it is compiled
+                // for one path only.)
+                search.AccountedNodes += found.Nodes;
+                search.NodeCount = nodesBefore + found.Nodes;
                 search.Shared->Reused.fetch_add(found.Nodes, std::memory_order_relaxed);
                 search.Range = found.Range;
                 return found.Value;

@@ -6,6 +6,10 @@ namespace tarn {
 
 SearchedLines::SearchedLines() : slots(new Slot[SlotMask + 1]) {}
 
+void SearchedLines::Prepare(uint64_t line) const {
+    __builtin_prefetch(&slots[line & SlotMask], 1);
+}
+
 void SearchedLines::Keep(uint64_t line, Score value, uint64_t nodes, const WindowRange& range) {
     Slot& slot = slots[line & SlotMask];
     std::lock_guard<SpinLock> lock(slot.Lock);

@@ -45,7 +45,7 @@ public:
     void NewSearch() { ++search; }
 
     // Fetches the slot of `line` towards the cache, to keep the line there when its search ends.
-    void Prepare(uint64_t line) const { __builtin_prefetch(&slots[line & SlotMask], 1); }
+    void Prepare(uint64_t line) const;
 
     // Keeps what a search of `line` found: its value, its nodes and its range.
     void Keep(uint64_t line, Score value, uint64_t nodes, const WindowRange& range);
