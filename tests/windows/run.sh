@@ -29,7 +29,14 @@ wineserver=$(command -v wineserver || true)
 [ -n "$wineserver" ] || wineserver=$(dirname "$wine")/wineserver
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "== creating the wine prefix $WINEPREFIX"
-    "$wine" wineboot -i </dev/null >/dev/null 2>&1
+    # On a fresh system the first wineboot now and then fails; a second one, on a new wine
+    # server, has always worked.
+    if ! "$wine" wineboot -i </dev/null >/dev/null 2>&1; then
+        echo "== wineboot failed; once more"
+        "$wineserver" -k 2>/dev/null || true
+        rm -rf "$WINEPREFIX"
+        "$wine" wineboot -i </dev/null >/dev/null 2>&1
+    fi
     "$wineserver" -w
 fi
 # One wine server for the whole run, so the engines start quickly; stopped on the way out.
