@@ -135,10 +135,12 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
     // line is read here: after helping at other split points the thread's line is theirs.)
     const uint64_t nodesBefore = search.NodeCount;
     uint64_t line = 0;
+    bool keeps = false;  // this node keeps its line: inside a split child, where the search keeps
     if constexpr (SplitsAt<State>(D)) {
         line = search.Line;
-        if (search.Child && search.Shared->KeepsLines) search.Shared->Lines.Prepare(line);
-        if (search.Child && search.Child->Again && search.Shared->KeepsLines) {
+        keeps = search.Child && search.Shared->KeepsLines;
+        if (keeps) search.Shared->Lines.Prepare(line);
+        if (keeps && search.Child->Again) {
             // Room for the kept nodes: the one-thread search runs through them without a stop
             // only if they leave its count below the stop count.
             const uint64_t room =
@@ -246,8 +248,7 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
     // Kept for a search of the line again, unless a forced reply was stopped below (the stop
     // tests of the nodes above find that), which leaves an infinite value.
     if constexpr (SplitsAt<State>(D)) {
-        if (search.Child && search.Shared->KeepsLines && value != InfiniteScore &&
-            value != -InfiniteScore)
+        if (keeps && value != InfiniteScore && value != -InfiniteScore)
             search.Shared->Lines.Keep(line, AdjustResult(value), search.NodeCount - nodesBefore,
                                       range);
     }
