@@ -252,9 +252,11 @@ constexpr bool GroupHolds(uint64_t group, int state) {
 }
 
 // The empty cells of the fours of side S in a cell's group of direction D (the states after its
-// stone), collected into `four`.
+// stone), collected into `four`. Inlined by force: the leaf reply needs it only on its rare fours,
+// but when the compiler chose a call there, the leaf reply ran 0.4 percent more instructions.
 template <Side S, int D>
-FourCell FoursInGroup(const ModelState& model, int cell, uint64_t group, FourCell four) {
+[[gnu::always_inline]] inline FourCell FoursInGroup(const ModelState& model, int cell,
+                                                    uint64_t group, FourCell four) {
     constexpr int stride = DirectionStride(D);
     for (int j = 0; j < CellsPerWindow; ++j) {
         if (static_cast<int>((group >> (8 * j)) & 0xFF) != FourState<S>) continue;
