@@ -469,7 +469,7 @@ ParallelSearch::ParallelSearch(HelperTeam& team, const TimeBudget& budget)
       RecordingSight(Sight && Sight->Recording()),
       Budget(budget),
       IdleToShare(IdleToShareFor(team)),
-      KeepsLines(team.Helpers() + 1 >= KeepLinesFromThreads),
+      KeepsLines(team.Lines.KeptFrom(team.Helpers() + 1)),
       Lines(team.Lines) {
     Lines.NewSearch();
     Team.Begin(*this);

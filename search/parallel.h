@@ -53,8 +53,6 @@ inline constexpr int MinWorkerDepth = MinSplitDepth - 1;
 // the next children often move the window again or cut the node off, which throws away whatever
 // the other threads searched beside them.
 inline constexpr int MovedWindowSplitFrom = 3;
-// The fewest threads with which a search keeps its lines to take them again.
-inline constexpr int KeepLinesFromThreads = 8;
 
 // A child of a split point being searched by some thread, with the alpha its window came from.
 // It lives in the frame of the thread's WorkAt for as long as the search of the child.

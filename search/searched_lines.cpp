@@ -4,7 +4,8 @@
 
 namespace tarn {
 
-SearchedLines::SearchedLines() : slots(new Slot[SlotMask + 1]) {}
+SearchedLines::SearchedLines(int threads)
+    : slots(threads >= KeepLinesFromThreads ? new Slot[SlotMask + 1] : nullptr) {}
 
 void SearchedLines::Prepare(uint64_t line) const {
     __builtin_prefetch(&slots[line & SlotMask], 1);

@@ -26,6 +26,10 @@
 
 namespace tarn {
 
+// The fewest threads with which a search keeps its lines to take them again. With fewer, working
+// out the ranges costs the threads' nodes more than the lines taken save (bench/RESULTS.md).
+inline constexpr int KeepLinesFromThreads = 8;
+
 class SearchedLines {
 public:
     struct Entry {
@@ -36,9 +40,14 @@ public:
         WindowRange Range;
     };
 
-    SearchedLines();
+    // The table of a team of `threads` threads: 4 MiB if their searches keep their lines, and
+    // nothing otherwise.
+    explicit SearchedLines(int threads);
     SearchedLines(const SearchedLines&) = delete;
     SearchedLines& operator=(const SearchedLines&) = delete;
+
+    // Whether the searches of `threads` threads keep their lines here.
+    bool KeptFrom(int threads) const { return slots && threads >= KeepLinesFromThreads; }
 
     // A new search begins, and what the earlier ones kept is found no more. Called while no
     // thread uses the table.

@@ -4,6 +4,7 @@
 #include <sched.h>
 #endif
 
+#include <algorithm>
 #include <thread>
 
 #include "search/parallel.h"
@@ -27,7 +28,8 @@ int UsableProcessors() {
     return static_cast<int>(std::thread::hardware_concurrency());
 }
 
-SearchThreads::SearchThreads(int helpers) : asked(helpers) {
+SearchThreads::SearchThreads(int helpers)
+    : HelperTeam(std::min(helpers, MaxSearchThreads - 1) + 1), asked(helpers) {
     if (helpers > MaxSearchThreads - 1) helpers = MaxSearchThreads - 1;
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);

@@ -47,6 +47,8 @@ public:
     SearchedLines Lines;
 
 protected:
+    // A team of at most `threads` threads, the searching one included.
+    explicit HelperTeam(int threads) : Lines(threads) {}
     ~HelperTeam() = default;
 
 private:

@@ -136,7 +136,7 @@ bool VirtualProcessors::Available() {
 #endif
 }
 
-VirtualProcessors::VirtualProcessors(int processors) : count(processors) {
+VirtualProcessors::VirtualProcessors(int processors) : HelperTeam(processors), count(processors) {
     if (!Available() || processors < 1 || processors > MaxSearchThreads) std::abort();
 #ifdef TARN_FIBERS
     const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));

@@ -222,7 +222,7 @@ TEST(SpinLockTest, OneHolderAtATime) {
 // A line kept is found only by the search that kept it, with a window in its range, and with room
 // for its nodes under the node limit; a line kept later in the same slot takes it over.
 TEST(SearchedLinesTest, FindsOnlyWhatASearchWouldFind) {
-    SearchedLines lines;
+    SearchedLines lines(KeepLinesFromThreads);
     lines.NewSearch();
     SearchedLines::Entry found;
     EXPECT_FALSE(lines.Find(42, 0, 10, NoNodeLimit, found));
