@@ -204,9 +204,11 @@ Score LeafReplyOf(State& search, Score beta, int pos, Score base, const CellScor
     if (!cut) FindUnreached(model.NeighbourCount + SquareCorner(cell), cell, scan);
     if constexpr (tracks) {
         // The scan stops at the same answer for any beta above the answers before it, up to that
-        // answer's value; without a stop, for any beta above them all.
+        // answer's value (the first answer for any beta up to its value); without a stop, for any
+        // beta above them all.
         if (best >= beta) {
-            search.Range.BetaMin = static_cast<Score>(before + 1);
+            search.Range.BetaMin =
+                before == -InfiniteScore ? -OpenRange : static_cast<Score>(before + 1);
             search.Range.BetaMax = static_cast<Score>(best);
         } else {
             search.Range.BetaMin = static_cast<Score>(best + 1);

@@ -149,8 +149,9 @@ TEST(SearchNodeTest, SharedStateIsRestoredAfterDeepSearches) {
 
 // A node's range holds what it says: under every window in it the one-thread node takes the same
 // course, to the same value with the same nodes. The windows run through plain scores and the
-// steps of AdjustBound at the forced results, and each range is tried at its very ends too; most
-// ranges hold windows other than their own.
+// steps of AdjustBound at the forced results, and each range is tried at its very ends too. The
+// ranges are as wide as they were found to be: they hold 31 964 windows other than their own, of
+// which 1 464 are there because a leaf reply stopped by its first answer has no lower end.
 TEST(TrackedNodeTest, EveryWindowInTheRangeGivesTheSameSearch) {
     const Score ends[] = {-31000, -29001, -120, -30, -9, 0, 4, 18, 70, 29000, 31000};
     auto clampEnd = [](Score end) { return std::clamp<Score>(end, -31000, 31000); };
@@ -194,7 +195,7 @@ TEST(TrackedNodeTest, EveryWindowInTheRangeGivesTheSameSearch) {
         }
         EXPECT_TRUE(SameModel(call.before, tracked.Model));
     }
-    EXPECT_GT(others, 1000);
+    EXPECT_GE(others, 31964);
 }
 
 }  // namespace
