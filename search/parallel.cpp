@@ -469,7 +469,7 @@ ParallelSearch::ParallelSearch(HelperTeam& team, const TimeBudget& budget)
       RecordingSight(Sight && Sight->Recording()),
       Budget(budget),
       IdleToShare(IdleToShareFor(team)),
-      KeepsLines(team.Lines.KeptFrom(team.Helpers() + 1)),
+      KeepsLines(team.Lines.Made()),
       Lines(team.Lines) {
     Lines.NewSearch();
     Team.Begin(*this);

@@ -135,9 +135,9 @@ struct ParallelSearch {
     alignas(CacheLineBytes) std::atomic<int> Idle{0};  // threads waiting for something to help with
     // Nodes searched on speculation and thrown away.
     alignas(CacheLineBytes) std::atomic<uint64_t> Thrown{0};
-    // Whether the threads keep the lines they search and take them again (search/searched_lines.h):
-    // with fewer threads, few lines are searched again, and working out the ranges costs more
-    // than they save. The team's lines, and the nodes taken from them.
+    // Whether the threads keep the lines they search and take them again: from
+    // KeepLinesFromThreads threads on (search/searched_lines.h). The team's lines, and the nodes
+    // taken from them.
     const bool KeepsLines;
     SearchedLines& Lines;
     alignas(CacheLineBytes) std::atomic<uint64_t> Reused{0};

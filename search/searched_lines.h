@@ -46,8 +46,8 @@ public:
     SearchedLines(const SearchedLines&) = delete;
     SearchedLines& operator=(const SearchedLines&) = delete;
 
-    // Whether the searches of `threads` threads keep their lines here.
-    bool KeptFrom(int threads) const { return slots && threads >= KeepLinesFromThreads; }
+    // Whether the searches on its team keep their lines here: whether the table was made.
+    bool Made() const { return slots != nullptr; }
 
     // A new search begins, and what the earlier ones kept is found no more. Called while no
     // thread uses the table.
