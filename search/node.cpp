@@ -211,8 +211,8 @@ Score SearchNode(State& search, Score alpha, Score beta, int pos, Score base, Ce
             ChildOrder(candidates, first, keys);
             for (int p = 1; p < bounds.Width && p < candidates.Count; ++p) {
                 if constexpr (SplitsAt<State>(D)) {
-                    if (MaySplit(search) && (bounds.Alpha == alpha || p >= MovedWindowSplitFrom ||
-                                             HasForesight(search))) {
+                    if (MaySplit(search) &&
+                        (bounds.Alpha == alpha || SharesAfterMovedWindow(search, p, alpha, beta))) {
                         const NodeFrame<D> frame(candidates, nextGains, moverGains, base, beta,
                                                  line);
                         const SplitEnd end =

@@ -53,6 +53,13 @@ inline constexpr int MinWorkerDepth = MinSplitDepth - 1;
 // the next children often move the window again or cut the node off, which throws away whatever
 // the other threads searched beside them.
 inline constexpr int MovedWindowSplitFrom = 3;
+// A node of the iteration's first line (searched with the full window: the first root move, its
+// first reply, and so on down) shares its children from this position on instead, where the search
+// keeps its lines. While such a node searches its next children one by one, every other thread
+// waits: nothing else of the iteration is open yet. Sharing them earlier throws away more when
+// they move the window, but where lines are kept most of that is taken again when they are
+// searched again; without the lines the two balance (bench/RESULTS.md).
+inline constexpr int FirstLineSplitFrom = 2;
 
 // A child of a split point being searched by some thread, with the alpha its window came from.
 // It lives in the frame of the thread's WorkAt for as long as the search of the child.
@@ -200,6 +207,15 @@ inline bool HasForesight(const WorkerState& worker) {
 // cores, while one of them may take it: IdleToShare).
 inline bool MaySplit(const WorkerState& worker) {
     return worker.Shared->Idle.load(std::memory_order_relaxed) >= worker.Shared->IdleToShare;
+}
+
+// Whether a node whose first child moved its window shares its children from `position` on,
+// given the window (`alpha`, `beta`) it was entered with. With foresight, from any position.
+inline bool SharesAfterMovedWindow(const WorkerState& worker, int position, Score alpha,
+                                   Score beta) {
+    if (position >= MovedWindowSplitFrom || HasForesight(worker)) return true;
+    return position >= FirstLineSplitFrom && worker.Shared->KeepsLines && alpha == -InfiniteScore &&
+           beta == InfiniteScore;
 }
 
 }  // namespace TARN_PATH_NAMESPACE
