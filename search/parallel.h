@@ -60,6 +60,11 @@ inline constexpr int MovedWindowSplitFrom = 3;
 // they move the window, but where lines are kept most of that is taken again when they are
 // searched again; without the lines the two balance (bench/RESULTS.md).
 inline constexpr int FirstLineSplitFrom = 2;
+// A split point holds back the children after an unresolved one (NoteUnresolved) only from this
+// remaining depth on. Below it the children are small and an unresolved one is soon done: the
+// threads held back would spend longer looking for work elsewhere and waiting than the children
+// searched beside it cost when it moves the window.
+inline constexpr int HoldBackFromDepth = 9;
 
 // A child of a split point being searched by some thread, with the alpha its window came from.
 // It lives in the frame of the thread's WorkAt for as long as the search of the child.
@@ -299,11 +304,12 @@ struct SplitPoint {
 
 inline namespace TARN_PATH_NAMESPACE {
 // Called by a node at remaining depth `depth` that searched its first child without a cut-off.
-// When the node is a child of a split point, that child will be searched to the end and may well
-// move its split point's window: the split point then holds back the children after it, and the
-// idle threads help inside it instead.
+// When the node is a child of a split point of remaining depth HoldBackFromDepth or more, that
+// child will be searched to the end and may well move its split point's window: the split point
+// then holds back the children after it, and the idle threads help inside it instead.
 inline void NoteUnresolved(WorkerState& worker, int depth) {
-    if (worker.Child && worker.Child->Split->Depth == depth + 1) MarkUnresolved(*worker.Child);
+    if (depth + 1 >= HoldBackFromDepth && worker.Child && worker.Child->Split->Depth == depth + 1)
+        MarkUnresolved(*worker.Child);
 }
 
 }  // namespace TARN_PATH_NAMESPACE
