@@ -36,8 +36,9 @@ constexpr std::pair<std::string_view, std::string_view> AboutPairs[] = {
 static_assert(std::is_sorted(std::begin(AboutPairs), std::end(AboutPairs)));
 
 // A setting read as a 64-bit number: a count that may go beyond 32 bits.
+using WideSetting = int64_t Settings::*;
 struct WideNumber {
-    int64_t Settings::*Field;
+    WideSetting Field;
 };
 
 // Where an INFO key stores its value: a plain number, a time in milliseconds (read as a 32-bit
