@@ -28,9 +28,17 @@ int UsableProcessors() {
     return static_cast<int>(std::thread::hardware_concurrency());
 }
 
-SearchThreads::SearchThreads(int helpers)
-    : HelperTeam(std::min(helpers, MaxSearchThreads - 1) + 1), asked(helpers) {
-    if (helpers > MaxSearchThreads - 1) helpers = MaxSearchThreads - 1;
+namespace {
+
+// The helpers a team starts when asked for `helpers`: no more than MaxSearchThreads allows.
+int HelpersWithin(int helpers) {
+    return std::min(helpers, MaxSearchThreads - 1);
+}
+
+}  // namespace
+
+SearchThreads::SearchThreads(int helpers) : HelperTeam(HelpersWithin(helpers) + 1), asked(helpers) {
+    helpers = HelpersWithin(helpers);
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setstacksize(&attributes, HelperStackBytes);
