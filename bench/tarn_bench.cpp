@@ -263,24 +263,27 @@ int main(int argc, char** argv) {
                   << "Nodes taken from lines searched before: " << reusedNodes << "\n";
     }
     if (simulation) {
-        // Where the processors' time went, in nodes of the one-thread search: searching them,
-        // searching nodes thrown away, less the nodes taken from lines searched before, waiting
-        // for work, handing work over; these add up to it but for the few units a helper may end
-        // after the searching thread.
+        // Where the processors' time went, in nodes of the one-thread search: searching them (a
+        // node of a search that keeps its lines takes longer), searching nodes thrown away, less
+        // the nodes taken from lines searched before, waiting for work, handing work over; these
+        // add up to it but for the few ticks a helper may end after the searching thread.
+        const double tick = 1.0 / VirtualProcessors::TicksPerNode;
         const double nodes = static_cast<double>(totalNodes);
-        const double all = static_cast<double>(simulation->Elapsed()) * simulated;
+        const double node = static_cast<double>(simulation->NodeTicks()) * tick;
+        const double elapsed = static_cast<double>(simulation->Elapsed()) * tick;
         char figures[256];
         std::snprintf(figures, sizeof figures,
                       "Simulated speed-up: %.2f\nThrown away: %.1f %%\n"
-                      "Processor time per node: %.2f (thrown away %.2f, taken again %.2f, "
-                      "waiting %.2f, handing over %.2f)\n",
-                      nodes / static_cast<double>(simulation->Elapsed()),
+                      "Processor time per node: %.2f (a node %.2f, thrown away %.2f, taken again "
+                      "%.2f, waiting %.2f, handing over %.2f)\n",
+                      nodes / elapsed,
                       100.0 * static_cast<double>(thrownNodes) /
                           static_cast<double>(totalNodes + thrownNodes),
-                      all / nodes, static_cast<double>(thrownNodes) / nodes,
-                      static_cast<double>(reusedNodes) / nodes,
-                      static_cast<double>(simulation->Waited()) / nodes,
-                      static_cast<double>(simulation->HandedOver()) / nodes);
+                      elapsed * simulated / nodes, node,
+                      static_cast<double>(thrownNodes) * node / nodes,
+                      static_cast<double>(reusedNodes) * node / nodes,
+                      static_cast<double>(simulation->Waited()) * tick / nodes,
+                      static_cast<double>(simulation->HandedOver()) * tick / nodes);
         std::cout << figures;
     }
     std::cout << "Signature: " << totalNodes << std::endl;

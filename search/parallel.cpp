@@ -469,7 +469,8 @@ ParallelSearch::ParallelSearch(HelperTeam& team, const TimeBudget& budget)
       RecordingSight(Sight && Sight->Recording()),
       Budget(budget),
       IdleToShare(IdleToShareFor(team)),
-      KeepsLines(team.Lines.Made()),
+      // Shared by foresight, the search throws nothing away and has no line to search again.
+      KeepsLines(team.Lines.Made() && !Sight),
       Lines(team.Lines) {
     Lines.NewSearch();
     Team.Begin(*this);

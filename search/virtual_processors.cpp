@@ -45,7 +45,7 @@ constexpr size_t HelperStackBytes = TARN_SEARCH_STACK_BYTES;
 // The costs of Overhead, in nodes searched: what each took on real searches with two threads on
 // this project's machine, in processor cycles, over the 30 cycles a node takes there
 // (bench/RESULTS.md, "Parallel search").
-constexpr int64_t OverheadCost[] = {
+constexpr int64_t OverheadNodes[] = {
     0,   // None
     2,   // FindWork: 59 cycles
     10,  // TakeChild: 300
@@ -55,14 +55,14 @@ constexpr int64_t OverheadCost[] = {
     22,  // JoinSplit: 734 for a look that finds, less the look
     7,   // CloseSplit: 212
 };
-static_assert(std::size(OverheadCost) == static_cast<size_t>(Overhead::CloseSplit) + 1);
+static_assert(std::size(OverheadNodes) == static_cast<size_t>(Overhead::CloseSplit) + 1);
 
-// A waiting thread looks for work again after this many nodes of the earliest working thread.
-constexpr int64_t WaitStep = 1;
+// A waiting thread looks for work again after the earliest working thread has searched a node.
+constexpr int64_t WaitStep = VirtualProcessors::TicksPerNode;
 // At a stop test a thread runs on while it is at most this far ahead of every other one: the
 // stop tests come every few hundred nodes, and handing over at each would cost more real time
 // than the order of events it keeps is worth.
-constexpr int64_t StopTestQuantum = 32;
+constexpr int64_t StopTestQuantum = 32 * VirtualProcessors::TicksPerNode;
 
 #ifdef TARN_FIBERS
 // Saves the callee-saved registers of the x86-64 System V convention and the floating-point
@@ -162,6 +162,7 @@ VirtualProcessors::~VirtualProcessors() {
 
 void VirtualProcessors::Begin(ParallelSearch& shared) {
     search = &shared;
+    nodeTicks = NodeTicks(shared.KeepsLines);
     running = 0;
     searchStart = processors[0].Clock;
     processors[0].Live = true;
@@ -210,9 +211,9 @@ void VirtualProcessors::HelperMain(void* simulation) {
 }
 
 void VirtualProcessors::Charge(WorkerState& worker, Overhead overhead) {
-    const int64_t cost = OverheadCost[static_cast<int>(overhead)];
+    const int64_t cost = OverheadNodes[static_cast<int>(overhead)] * TicksPerNode;
     processors[running].Clock +=
-        static_cast<int64_t>(worker.NodeCount - worker.AccountedNodes) + cost;
+        static_cast<int64_t>(worker.NodeCount - worker.AccountedNodes) * nodeTicks + cost;
     // Looking for work is part of waiting for it.
     (overhead == Overhead::FindWork ? waited : handedOver) += cost;
     worker.AccountedNodes = worker.NodeCount;

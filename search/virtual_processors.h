@@ -54,16 +54,29 @@ public:
     VirtualProcessors(const VirtualProcessors&) = delete;
     VirtualProcessors& operator=(const VirtualProcessors&) = delete;
 
+    // Virtual time is counted in ticks, a thousandth of the time a node takes on one thread.
+    static constexpr int64_t TicksPerNode = 1000;
+    // A node of a search that keeps its lines takes longer: below the nodes that share, the
+    // threads work out each node's range (search/searched_lines.h), 5.5 % more instructions per
+    // node than the same search without (bench/RESULTS.md, "Parallel search").
+    static constexpr int64_t RangedNodeTicks = 1055;
+    static constexpr int64_t NodeTicks(bool keepsLines) {
+        return keepsLines ? RangedNodeTicks : TicksPerNode;
+    }
+
     int Helpers() const override { return count - 1; }
     VirtualProcessors* Simulation() override { return this; }
 
     // The virtual time of all searches so far, from the start of each to the end of its
-    // iterations, in units of one node searched.
+    // iterations, in ticks.
     int64_t Elapsed() const { return elapsed; }
     // Of the time of all processors over those searches, what went into waiting for work (looking
-    // for it included) and into handing work over (the other costs of Overhead).
+    // for it included) and into handing work over (the other costs of Overhead), in ticks.
     int64_t Waited() const { return waited; }
     int64_t HandedOver() const { return handedOver; }
+    // What a node took in those searches, in ticks (every search of a team keeps its lines or
+    // none does).
+    int64_t NodeTicks() const { return nodeTicks; }
 
     // What the one-thread search did, for the searches from now on to share their work by, or
     // null (search/foresight.h). The searches also record into it while it is recording.
@@ -105,6 +118,7 @@ private:
     int count;
     int running = 0;
     ParallelSearch* search = nullptr;
+    int64_t nodeTicks = TicksPerNode;  // what a node of the present search takes
     int64_t searchStart = 0;
     int64_t elapsed = 0;
     int64_t waited = 0;

@@ -2,7 +2,8 @@
 // in an order fixed by its clocks, which makes it a repeatable test of that code on any number of
 // processors: every iteration as on one thread. Its clocks are held to what is known of them:
 // one processor takes exactly the one-thread search's nodes, more processors spend their time on
-// nodes searched, waits and hand-overs, and a run repeats to the unit.
+// nodes searched (dearer where they keep their lines), waits and hand-overs, and a run repeats to
+// the tick.
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
@@ -18,7 +19,7 @@ namespace {
 
 struct SuiteRun : SuiteTotals {
     int64_t Elapsed = 0;
-    int64_t Waited = 0, HandedOver = 0;
+    int64_t Waited = 0, HandedOver = 0, NodeTicks = 0;
 };
 
 SuiteRun SimulateSuite(int processors, Foresight* foresight = nullptr) {
@@ -29,30 +30,36 @@ SuiteRun SimulateSuite(int processors, Foresight* foresight = nullptr) {
     run.Elapsed = simulation.Elapsed();
     run.Waited = simulation.Waited();
     run.HandedOver = simulation.HandedOver();
+    run.NodeTicks = simulation.NodeTicks();
     return run;
 }
 
 TEST(VirtualProcessorsTest, EveryIterationAsOnOneThreadAndTheClocksHold) {
     if (!VirtualProcessors::Available()) GTEST_SKIP() << "no fibers on this system";
     const SuiteRun one = SimulateSuite(1);
-    EXPECT_EQ(one.Elapsed, static_cast<int64_t>(one.Nodes));
+    EXPECT_EQ(one.Elapsed, static_cast<int64_t>(one.Nodes) * VirtualProcessors::TicksPerNode);
     EXPECT_EQ(one.Thrown, 0u);
     EXPECT_EQ(one.Reused, 0u);
     EXPECT_EQ(one.Waited + one.HandedOver, 0);
     for (int processors : {2, 3, 8, 16}) {
         const SuiteRun many = SimulateSuite(processors);
         EXPECT_GT(many.Thrown, 0u) << processors;
-        if (processors >= KeepLinesFromThreads)
+        const bool keepsLines = processors >= KeepLinesFromThreads;
+        if (keepsLines)
             EXPECT_GT(many.Reused, 0u) << processors;
         else
             EXPECT_EQ(many.Reused, 0u) << processors;
+        EXPECT_EQ(many.NodeTicks,
+                  keepsLines ? VirtualProcessors::RangedNodeTicks : VirtualProcessors::TicksPerNode)
+            << processors;
         // The processors' time is the nodes searched, less those taken from lines searched
-        // before, the waits and the hand-overs, but for the few units a helper may end past the
+        // before, the waits and the hand-overs, but for the few ticks a helper may end past the
         // searching thread.
         const double time = static_cast<double>(many.Elapsed * processors);
-        EXPECT_NEAR(static_cast<double>(many.Nodes + many.Thrown - many.Reused + many.Waited +
-                                        many.HandedOver),
-                    time, time / 1000)
+        const double searched =
+            static_cast<double>((many.Nodes + many.Thrown - many.Reused) * many.NodeTicks);
+        EXPECT_NEAR(searched + static_cast<double>(many.Waited + many.HandedOver), time,
+                    time / 1000)
             << processors;
         EXPECT_GT(many.Waited, 0) << processors;
         EXPECT_GT(many.HandedOver, 0) << processors;
@@ -67,7 +74,8 @@ TEST(VirtualProcessorsTest, EveryIterationAsOnOneThreadAndTheClocksHold) {
 }
 
 // Knowing what the one-thread search did, the simulation hands out only the children it searched,
-// each with its window: nothing is thrown away, and the same processors finish sooner.
+// each with its window: nothing is thrown away, so no line is kept to take again (nor its range
+// paid for), and the same processors finish sooner.
 TEST(VirtualProcessorsTest, ForesightThrowsNothingAway) {
     if (!VirtualProcessors::Available()) GTEST_SKIP() << "no fibers on this system";
     Foresight foresight(16);
@@ -76,6 +84,7 @@ TEST(VirtualProcessorsTest, ForesightThrowsNothingAway) {
         const SuiteRun foreseeing = SimulateSuite(processors, &foresight);
         EXPECT_FALSE(foresight.Overflowed());
         EXPECT_EQ(foreseeing.Thrown, 0u) << processors;
+        EXPECT_EQ(foreseeing.NodeTicks, VirtualProcessors::TicksPerNode) << processors;
         EXPECT_LT(foreseeing.Elapsed, guessing.Elapsed) << processors;
     }
 }
