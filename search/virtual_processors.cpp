@@ -162,7 +162,7 @@ VirtualProcessors::~VirtualProcessors() {
 
 void VirtualProcessors::Begin(ParallelSearch& shared) {
     search = &shared;
-    nodeTicks = NodeTicks(shared.KeepsLines);
+    nodeTicks = shared.KeepsLines ? RangedNodeTicks : TicksPerNode;
     running = 0;
     searchStart = processors[0].Clock;
     processors[0].Live = true;

@@ -59,12 +59,9 @@ public:
     // A node of a search that keeps its lines takes longer: below the nodes that share, the
     // threads work out each node's range (search/searched_lines.h), 5.5 % more instructions per
     // node than the same search without. Two real threads that keep their lines pay more, about
-    // 1.10 in all with the lines kept and found, but from run to run they move by more than the
+    // 1.10 in all with the lines kept and found, but their runs spread over more than the
     // difference (bench/RESULTS.md, "Parallel search").
     static constexpr int64_t RangedNodeTicks = 1055;
-    static constexpr int64_t NodeTicks(bool keepsLines) {
-        return keepsLines ? RangedNodeTicks : TicksPerNode;
-    }
 
     int Helpers() const override { return count - 1; }
     VirtualProcessors* Simulation() override { return this; }
