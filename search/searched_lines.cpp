@@ -1,8 +1,20 @@
 #include "search/searched_lines.h"
 
-#include <mutex>
+#include <bit>
+
+#include "search/foresight.h"
 
 namespace tarn {
+
+namespace {
+
+// What a slot's first word holds besides the line: the other three words mixed, so that words of
+// two keeps mixed make a check that matches neither's line.
+uint64_t CheckOf(uint64_t nodes, uint64_t searchAndValue, uint64_t range) {
+    return ExtendLine(ExtendLine(nodes, searchAndValue), range);
+}
+
+}  // namespace
 
 SearchedLines::SearchedLines(int threads)
     : slots(threads >= KeepLinesFromThreads ? new Slot[SlotMask + 1] : nullptr) {}
@@ -13,24 +25,31 @@ void SearchedLines::Prepare(uint64_t line) const {
 
 void SearchedLines::Keep(uint64_t line, Score value, uint64_t nodes, const WindowRange& range) {
     Slot& slot = slots[line & SlotMask];
-    std::lock_guard<SpinLock> lock(slot.Lock);
-    slot.Line = line;
-    slot.Nodes = nodes;
-    slot.Search = search;
-    slot.Value = value;
-    slot.Range = range;
+    const uint64_t searchAndValue = search | uint64_t{static_cast<uint16_t>(value)} << 32;
+    const auto rangeWord = std::bit_cast<uint64_t>(range);
+    // Relaxed: nothing else is handed over with a slot, and its check tells a torn read.
+    slot.Nodes.store(nodes, std::memory_order_relaxed);
+    slot.SearchAndValue.store(searchAndValue, std::memory_order_relaxed);
+    slot.Range.store(rangeWord, std::memory_order_relaxed);
+    slot.Check.store(line ^ CheckOf(nodes, searchAndValue, rangeWord), std::memory_order_relaxed);
 }
 
-bool SearchedLines::Find(uint64_t line, Score alpha, Score beta, uint64_t room, Entry& found) {
-    Slot& slot = slots[line & SlotMask];
-    {
-        std::lock_guard<SpinLock> lock(slot.Lock);
-        found = {slot.Line, slot.Nodes, slot.Search, slot.Value, slot.Range};
-    }
-    const WindowRange& range = found.Range;
-    return found.Search == search && found.Line == line && found.Nodes < room &&
-           alpha >= range.AlphaMin && alpha <= range.AlphaMax && beta >= range.BetaMin &&
-           beta <= range.BetaMax;
+bool SearchedLines::Find(uint64_t line, Score alpha, Score beta, uint64_t room,
+                         Entry& found) const {
+    const Slot& slot = slots[line & SlotMask];
+    const uint64_t check = slot.Check.load(std::memory_order_relaxed);
+    const uint64_t nodes = slot.Nodes.load(std::memory_order_relaxed);
+    const uint64_t searchAndValue = slot.SearchAndValue.load(std::memory_order_relaxed);
+    const uint64_t rangeWord = slot.Range.load(std::memory_order_relaxed);
+    if ((check ^ CheckOf(nodes, searchAndValue, rangeWord)) != line ||
+        static_cast<uint32_t>(searchAndValue) != search || nodes >= room)
+        return false;
+    const auto range = std::bit_cast<WindowRange>(rangeWord);
+    if (alpha < range.AlphaMin || alpha > range.AlphaMax || beta < range.BetaMin ||
+        beta > range.BetaMax)
+        return false;
+    found = {nodes, static_cast<Score>(static_cast<uint16_t>(searchAndValue >> 32)), range};
+    return true;
 }
 
 }  // namespace tarn

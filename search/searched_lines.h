@@ -12,17 +12,25 @@
 // node count stays the one-thread search's.
 //
 // A line is known by its hash (search/foresight.h), which holds the iteration and every cell
-// played from the root, and by the search that kept it. A slot holds one line, the last kept,
-// and a lock of its own, held to copy the slot and never together with another lock; lines are
-// looked up only where a split child is searched again, or within one (SpeculativeChild::Again).
+// played from the root, and by the search that kept it. A slot holds one line, the last kept;
+// lines are looked up only where a split child is searched again, or within one
+// (SpeculativeChild::Again).
+//
+// The slots take no lock. A keep stores the slot's four words one by one, and two threads may
+// keep lines in one slot at once, or one read it while another writes it, so a read may see
+// words of two keeps. The first word is the line mixed with the other three (the slot's check):
+// a read whose words are not all of one keep finds a check that matches no line, and takes
+// nothing, but for odds of 2^-64 per torn read. A lock would make the keeping thread wait for
+// the slot's cache line, which the fetch at the node's entry has mostly lost again by the node's
+// end; the stores go on without waiting (bench/RESULTS.md, "Parallel search").
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
 #include "game/types.h"
 #include "search/search_state.h"
-#include "search/spin_lock.h"
 
 namespace tarn {
 
@@ -32,10 +40,9 @@ inline constexpr int KeepLinesFromThreads = 5;
 
 class SearchedLines {
 public:
+    // What a search of a line found.
     struct Entry {
-        uint64_t Line = 0;
         uint64_t Nodes = 0;
-        uint32_t Search = 0;  // the search that kept it; 0: none
         Score Value = 0;
         WindowRange Range;
     };
@@ -61,19 +68,18 @@ public:
 
     // Whether a search of `line` with the window (alpha, beta) is known to find what was kept,
     // in fewer than `room` nodes; `found` is then what was kept.
-    bool Find(uint64_t line, Score alpha, Score beta, uint64_t room, Entry& found);
+    bool Find(uint64_t line, Score alpha, Score beta, uint64_t room, Entry& found) const;
 
 private:
-    // An entry and its lock in 32 bytes, two to a cache line.
+    // An entry in four words, two slots to a cache line: the check (the line mixed with the
+    // other three), the nodes, the search and the value, the range. All zero: no search's.
     struct alignas(32) Slot {
-        uint64_t Line = 0;
-        uint64_t Nodes = 0;
-        uint32_t Search = 0;
-        Score Value = 0;
-        SpinLock Lock;
-        WindowRange Range;
+        std::atomic<uint64_t> Check{0};
+        std::atomic<uint64_t> Nodes{0};
+        std::atomic<uint64_t> SearchAndValue{0};
+        std::atomic<uint64_t> Range{0};
     };
-    static_assert(sizeof(Slot) == 32);
+    static_assert(sizeof(Slot) == 32 && sizeof(WindowRange) == sizeof(uint64_t));
     static constexpr int SlotsLog2 = 17;  // 4 MiB
     static constexpr uint64_t SlotMask = (uint64_t{1} << SlotsLog2) - 1;
     std::unique_ptr<Slot[]> slots;

@@ -58,9 +58,9 @@ public:
     static constexpr int64_t TicksPerNode = 1000;
     // A node of a search that keeps its lines takes longer: below the nodes that share, the
     // threads work out each node's range (search/searched_lines.h), 5.5 % more instructions per
-    // node than the same search without. Two real threads that keep their lines pay more, about
-    // 1.10 in all with the lines kept and found, but their runs spread over more than the
-    // difference (bench/RESULTS.md, "Parallel search").
+    // node than the same search without. Two real threads that keep their lines pay about 1.07
+    // in all with the lines kept and found, which their runs spread over (bench/RESULTS.md,
+    // "Parallel search").
     static constexpr int64_t RangedNodeTicks = 1055;
 
     int Helpers() const override { return count - 1; }

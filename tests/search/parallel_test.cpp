@@ -8,6 +8,7 @@
 #include <sched.h>
 #endif
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -240,6 +241,43 @@ TEST(SearchedLinesTest, FindsOnlyWhatASearchWouldFind) {
     lines.Keep(42, 7, 500, WindowRange{});
     lines.NewSearch();
     EXPECT_FALSE(lines.Find(42, 0, 10, NoNodeLimit, found));
+}
+
+// A thread keeping lines in one slot while another reads it: a read finds one keep whole or
+// nothing, never the words of two keeps (of the line, or of another line sharing its slot).
+TEST(SearchedLinesTest, KeepsRacingInOneSlotAreFoundWholeOrNotAtAll) {
+    SearchedLines lines(KeepLinesFromThreads);
+    lines.NewSearch();
+    constexpr uint64_t Line = 42, Other = Line + (uint64_t{1} << 40);
+    const WindowRange first{-5, 3, 8, 40}, second{-9, 9, 1, 90};
+    lines.Keep(Line, 7, 500, first);
+    std::atomic<bool> keeping{true};
+    std::thread keeper([&] {
+        for (int i = 0; i < 10000000; ++i) {
+            if (i % 3 == 0)
+                lines.Keep(Line, 7, 500, first);
+            else if (i % 3 == 1)
+                lines.Keep(Line, -3, 900, second);
+            else
+                lines.Keep(Other, 11, 700, WindowRange{});
+        }
+        keeping = false;
+    });
+    int found = 0, mixed = 0;
+    auto same = [](const WindowRange& a, const WindowRange& b) {
+        return a.AlphaMin == b.AlphaMin && a.AlphaMax == b.AlphaMax && a.BetaMin == b.BetaMin &&
+               a.BetaMax == b.BetaMax;
+    };
+    while (keeping) {
+        SearchedLines::Entry entry;
+        if (!lines.Find(Line, 0, 10, NoNodeLimit, entry)) continue;
+        ++found;
+        mixed += !(entry.Value == 7 && entry.Nodes == 500 && same(entry.Range, first)) &&
+                 !(entry.Value == -3 && entry.Nodes == 900 && same(entry.Range, second));
+    }
+    keeper.join();
+    EXPECT_GT(found, 0);
+    EXPECT_EQ(mixed, 0);
 }
 
 // More threads than this machine has cores must be as exact, if slower.
