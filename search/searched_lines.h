@@ -36,7 +36,7 @@ namespace tarn {
 
 // The fewest threads with which a search keeps its lines to take them again. With fewer, working
 // out the ranges costs the threads' nodes more than the lines taken save (bench/RESULTS.md).
-inline constexpr int KeepLinesFromThreads = 5;
+inline constexpr int KeepLinesFromThreads = 4;
 
 class SearchedLines {
 public:
