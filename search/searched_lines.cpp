@@ -1,7 +1,5 @@
 #include "search/searched_lines.h"
 
-#include <bit>
-
 #include "search/foresight.h"
 
 namespace tarn {
@@ -12,6 +10,20 @@ namespace {
 // two keeps mixed make a check that matches neither's line.
 uint64_t CheckOf(uint64_t nodes, uint64_t searchAndValue, uint64_t range) {
     return ExtendLine(ExtendLine(nodes, searchAndValue), range);
+}
+
+// A range in one word, its four ends 16 bits each, and back.
+uint64_t RangeWord(const WindowRange& range) {
+    return uint64_t{static_cast<uint16_t>(range.AlphaMin)} |
+           uint64_t{static_cast<uint16_t>(range.AlphaMax)} << 16 |
+           uint64_t{static_cast<uint16_t>(range.BetaMin)} << 32 |
+           uint64_t{static_cast<uint16_t>(range.BetaMax)} << 48;
+}
+WindowRange RangeOf(uint64_t word) {
+    auto end = [word](int shift) {
+        return static_cast<Score>(static_cast<uint16_t>(word >> shift));
+    };
+    return {end(0), end(16), end(32), end(48)};
 }
 
 }  // namespace
@@ -26,7 +38,7 @@ void SearchedLines::Prepare(uint64_t line) const {
 void SearchedLines::Keep(uint64_t line, Score value, uint64_t nodes, const WindowRange& range) {
     Slot& slot = slots[line & SlotMask];
     const uint64_t searchAndValue = search | uint64_t{static_cast<uint16_t>(value)} << 32;
-    const auto rangeWord = std::bit_cast<uint64_t>(range);
+    const uint64_t rangeWord = RangeWord(range);
     // Relaxed: nothing else is handed over with a slot, and its check tells a torn read.
     slot.Nodes.store(nodes, std::memory_order_relaxed);
     slot.SearchAndValue.store(searchAndValue, std::memory_order_relaxed);
@@ -44,7 +56,7 @@ bool SearchedLines::Find(uint64_t line, Score alpha, Score beta, uint64_t room,
     if ((check ^ CheckOf(nodes, searchAndValue, rangeWord)) != line ||
         static_cast<uint32_t>(searchAndValue) != search || nodes >= room)
         return false;
-    const auto range = std::bit_cast<WindowRange>(rangeWord);
+    const WindowRange range = RangeOf(rangeWord);
     if (alpha < range.AlphaMin || alpha > range.AlphaMax || beta < range.BetaMin ||
         beta > range.BetaMax)
         return false;

@@ -79,7 +79,7 @@ private:
         std::atomic<uint64_t> SearchAndValue{0};
         std::atomic<uint64_t> Range{0};
     };
-    static_assert(sizeof(Slot) == 32 && sizeof(WindowRange) == sizeof(uint64_t));
+    static_assert(sizeof(Slot) == 32);
     static constexpr int SlotsLog2 = 17;  // 4 MiB
     static constexpr uint64_t SlotMask = (uint64_t{1} << SlotsLog2) - 1;
     std::unique_ptr<Slot[]> slots;
