@@ -21,10 +21,28 @@ constexpr int MaxHelpNesting = 3;
 // still takes its turns on a core, and the one that has to notice a time-out could wait behind
 // it for a whole time slice of the system's scheduler. With a core each, sleeping would only
 // hand work over later.
+//
+// A waiting thread looks through the list of split points again only once a child has been
+// offered since its last look found nothing (ParallelSearch::Offers): spinning, it reads one
+// cache line that changes now and then, instead of taking the list's lock and reading the split
+// points that their owners write. With many threads waiting, their looks would otherwise keep the
+// lock taken most of the time, and the owners that open and close split points would queue
+// behind them. Each waiting loop keeps its own mark, as each looks in its own part of the list.
 class Backoff {
 public:
     explicit Backoff(const ParallelSearch& search)
-        : simulation(search.Simulation), sleeps(search.MoreThreadsThanCores()) {}
+        : shared(search), simulation(search.Simulation), sleeps(search.MoreThreadsThanCores()) {}
+
+    // Whether a child may have turned up since the last look that found nothing. No offer goes
+    // unseen: the mark is read (acquire) before the look, so if it counts an offer already, the
+    // look finds that offer's child (or a thread took it); if not, the offer moves Offers past the
+    // mark, and the next test lets the thread look again.
+    bool WorthALook() {
+        const uint64_t offers = shared.Offers.load(std::memory_order_acquire);
+        if (offers == seenOffers) return false;
+        seenOffers = offers;
+        return true;
+    }
 
     void Pause() {
         if (simulation) {
@@ -38,13 +56,19 @@ public:
             std::this_thread::yield();
         }
     }
-    void Reset() { rounds = 0; }
+    // After the thread has worked: the next look goes ahead whatever was offered meanwhile.
+    void Reset() {
+        rounds = 0;
+        seenOffers = 0;
+    }
     // With more threads than cores: a thread that may not search now waits for a core to free.
     static void WaitForCore() { std::this_thread::sleep_for(std::chrono::microseconds(200)); }
 
 private:
     static constexpr int SpinRounds = 256;
     int rounds = 0;
+    uint64_t seenOffers = 0;  // Offers at the last look; 0, which Offers never is, before any
+    const ParallelSearch& shared;
     VirtualProcessors* simulation;
     bool sleeps;
 };
@@ -107,21 +131,25 @@ int NextFree(const SplitPoint& split) {
     return -1;
 }
 
-void UpdateFreeAhead(SplitPoint& split) {
+// A split point that had no child waiting for a thread and now has one offers it: the waiting
+// threads look again (Backoff::WorthALook).
+void UpdateFreeAhead(SplitPoint& split, ParallelSearch& shared) {
     const int next = NextFree(split);
+    const bool offers = next >= 0 && split.FreeAhead.load(std::memory_order_relaxed) < 0;
     split.FreeAhead.store(next < 0 ? -1 : next - split.NextCommit, std::memory_order_relaxed);
+    if (offers) shared.Offers.fetch_add(1, std::memory_order_release);
     split.CommittedUpTo.store(split.NextCommit, std::memory_order_relaxed);
 }
 
 // Hands out the earliest wanted child that waits for a thread, to be searched with the present
 // alpha; -1 when there is none.
-int TakeChild(SplitPoint& split, bool& again) {
+int TakeChild(SplitPoint& split, ParallelSearch& shared, bool& again) {
     const int p = NextFree(split);
     if (p < 0) return -1;
     again = p < split.Started;
     if (!again) ++split.Started;
     split.Children[p] = {ChildState::Running, false, split.Bounds.Alpha, 0, 0, {}};
-    UpdateFreeAhead(split);
+    UpdateFreeAhead(split, shared);
     return p;
 }
 
@@ -173,7 +201,7 @@ void CommitInOrder(SplitPoint& split, ParallelSearch& shared) {
         if (stopped) split.Stopped.store(true, std::memory_order_relaxed);
         shared.Epoch.fetch_add(1, std::memory_order_release);
     }
-    UpdateFreeAhead(split);
+    UpdateFreeAhead(split, shared);
 }
 
 // Takes back the result of a child: kept if it was searched to the end, or to the node limit, with
@@ -214,7 +242,7 @@ void WorkAt(WorkerState& worker, SplitPoint& split) {
         Meet(worker, worker.ModelOf == &split ? Overhead::TakeChild : Overhead::CopyModel);
         {
             std::lock_guard<SpinLock> lock(split.Lock);
-            position = TakeChild(split, again);
+            position = TakeChild(split, shared, again);
             if (position < 0) return;
             alpha = split.Bounds.Alpha;
             nodesBefore = split.NodesBefore + split.Committed;
@@ -325,6 +353,8 @@ void Open(ParallelSearch& shared, SplitPoint& split) {
     if (split.Older) split.Older->Newer = &split;
     shared.Splits = &split;
     shared.OpenSplits.fetch_add(1, std::memory_order_relaxed);
+    // Listed, its free children can be found: an offer, though its FreeAhead was set before.
+    shared.Offers.fetch_add(1, std::memory_order_release);
 }
 
 void Close(ParallelSearch& shared, SplitPoint& split) {
@@ -339,7 +369,7 @@ void Close(ParallelSearch& shared, SplitPoint& split) {
 
 }  // namespace
 
-void MarkUnresolved(const SpeculativeChild& child) {
+void MarkUnresolved(const SpeculativeChild& child, ParallelSearch& shared) {
     SplitPoint& split = *child.Split;
     std::lock_guard<SpinLock> lock(split.Lock);
     SplitPoint::Child& slot = split.Children[child.Position];
@@ -347,7 +377,7 @@ void MarkUnresolved(const SpeculativeChild& child) {
     // is searched again: the window tells the two apart, as a split point's alpha only rises.
     if (slot.State != ChildState::Running || slot.Alpha != child.Alpha) return;
     slot.Unresolved = true;
-    UpdateFreeAhead(split);
+    UpdateFreeAhead(split, shared);
 }
 
 bool Unwanted(const SpeculativeChild& child) {
@@ -379,7 +409,7 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
     split.Alpha.store(bounds.Alpha, std::memory_order_relaxed);
     split.Limit.store(limit, std::memory_order_relaxed);
     split.Finished.store(from >= limit, std::memory_order_relaxed);
-    UpdateFreeAhead(split);
+    UpdateFreeAhead(split, shared);
     Meet(owner, Overhead::OpenSplit);
     Open(shared, split);
     owner.ModelOf = &split;
@@ -392,7 +422,7 @@ void RunSplit(WorkerState& owner, SplitPoint& split, int from, const ChildBounds
     auto helpBelow = [&] {
         if (!idle) shared.Idle.fetch_add(1, std::memory_order_relaxed);
         idle = true;
-        if (HelpSomewhere(owner, &split))
+        if (backoff.WorthALook() && HelpSomewhere(owner, &split))
             backoff.Reset();
         else
             backoff.Pause();
@@ -491,7 +521,7 @@ void HelpSearch(ParallelSearch& shared) {
         // otherwise waits for one without spinning.
         if (shared.Idle.load(std::memory_order_relaxed) < shared.IdleToShare)
             backoff.WaitForCore();
-        else if (HelpSomewhere(worker, nullptr))
+        else if (backoff.WorthALook() && HelpSomewhere(worker, nullptr))
             backoff.Reset();
         else
             backoff.Pause();

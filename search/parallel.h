@@ -144,6 +144,10 @@ struct ParallelSearch {
     // Advanced whenever a split point's window, width or stop changes, so that a thread works
     // out again whether its child is still wanted only when something has changed.
     std::atomic<uint64_t> Epoch{1};
+    // Advanced whenever a split point comes to have a child waiting for a thread where it had
+    // none, and when one is listed: a waiting thread looks through the list again only then.
+    // Read by every waiting thread as it spins, so it has a line of its own. Never 0.
+    alignas(CacheLineBytes) std::atomic<uint64_t> Offers{1};
     alignas(CacheLineBytes) std::atomic<int> Idle{0};  // threads waiting for something to help with
     // Nodes searched on speculation and thrown away.
     alignas(CacheLineBytes) std::atomic<uint64_t> Thrown{0};
@@ -166,7 +170,7 @@ bool Unwanted(const SpeculativeChild& child);
 
 // The thread searching `child` found that the child's node searched its first child without a
 // cut-off: see NoteUnresolved.
-void MarkUnresolved(const SpeculativeChild& child);
+void MarkUnresolved(const SpeculativeChild& child, ParallelSearch& shared);
 
 // The stop tests of the node chain, compiled with each search path (game/path_namespace.h).
 inline namespace TARN_PATH_NAMESPACE {
@@ -309,7 +313,7 @@ inline namespace TARN_PATH_NAMESPACE {
 // then holds back the children after it, and the idle threads help inside it instead.
 inline void NoteUnresolved(WorkerState& worker, int depth) {
     if (depth + 1 >= HoldBackFromDepth && worker.Child && worker.Child->Split->Depth == depth + 1)
-        MarkUnresolved(*worker.Child);
+        MarkUnresolved(*worker.Child, *worker.Shared);
 }
 
 }  // namespace TARN_PATH_NAMESPACE
