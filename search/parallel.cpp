@@ -25,8 +25,8 @@ constexpr int MaxHelpNesting = 3;
 // A waiting thread looks through the list of split points again only once a child has been
 // offered since its last look found nothing (ParallelSearch::Offers): spinning, it reads one
 // cache line that changes now and then, instead of taking the list's lock and reading the split
-// points that their owners write. With many threads waiting, their looks would otherwise keep the
-// lock taken most of the time, and the owners that open and close split points would queue
+// points that their owners write. With many threads waiting, their looks could otherwise keep the
+// lock taken much of the time, and the owners that open and close split points would queue
 // behind them. Each waiting loop keeps its own mark, as each looks in its own part of the list.
 class Backoff {
 public:
@@ -67,7 +67,7 @@ public:
 private:
     static constexpr int SpinRounds = 256;
     int rounds = 0;
-    uint64_t seenOffers = 0;  // Offers at the last look; 0, which Offers never is, before any
+    uint64_t seenOffers = 0;  // Offers as read at the last look; 0 (never Offers): look at once
     const ParallelSearch& shared;
     VirtualProcessors* simulation;
     bool sleeps;
