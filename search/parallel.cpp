@@ -49,7 +49,7 @@ public:
             simulation->Wait();
         } else if (rounds < SpinRounds) {
             ++rounds;
-            for (int i = 0; i < 32; ++i) CpuRelax();
+            for (int i = 0; i < PausesPerRound; ++i) CpuRelax();
         } else if (sleeps) {
             std::this_thread::sleep_for(std::chrono::microseconds(20));
         } else {
@@ -65,7 +65,13 @@ public:
     static void WaitForCore() { std::this_thread::sleep_for(std::chrono::microseconds(200)); }
 
 private:
-    static constexpr int SpinRounds = 256;
+    // A round of the spin is a few pauses (about 100 ns on this project's machine), after which
+    // the thread tests again: it notices an offer that much later. Now that a test reads only a
+    // line or two that rarely change, the rounds can be short; on many processors each hand-over
+    // waits for one (bench/RESULTS.md). The spin goes on for some 8 000 pauses (0.2 ms there)
+    // before the thread gives its core up.
+    static constexpr int PausesPerRound = 4;
+    static constexpr int SpinRounds = 8192 / PausesPerRound;
     int rounds = 0;
     uint64_t seenOffers = 0;  // Offers as read at the last look; 0 (never Offers): look at once
     const ParallelSearch& shared;
