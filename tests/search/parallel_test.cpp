@@ -18,6 +18,7 @@
 
 #include "search/parallel.h"
 #include "search/root.h"
+#include "search/spin_lock.h"
 #include "search/threads.h"
 #include "tests/support/boards.h"
 #include "tests/support/search.h"
@@ -244,39 +245,52 @@ TEST(SearchedLinesTest, FindsOnlyWhatASearchWouldFind) {
 }
 
 // A thread keeping lines in one slot while another reads it: a read finds one keep whole or
-// nothing, never the words of two keeps (of the line, or of another line sharing its slot).
+// nothing, never the words of two keeps (of the line, or of another line sharing its slot). The
+// keeper leaves gaps of varying length between its keeps, so that reads fall both into a keep
+// and between keeps whatever the cores' timing: keeps back to back on another core can tear
+// nearly every read, and a test that then finds nothing shows nothing. The reader reads until it
+// has found enough whole entries while enough keeps went on, or gives up after far more tries
+// than that takes.
 TEST(SearchedLinesTest, KeepsRacingInOneSlotAreFoundWholeOrNotAtAll) {
     SearchedLines lines(KeepLinesFromThreads);
     lines.NewSearch();
     constexpr uint64_t Line = 42, Other = Line + (uint64_t{1} << 40);
     const WindowRange first{-5, 3, 8, 40}, second{-9, 9, 1, 90};
     lines.Keep(Line, 7, 500, first);
-    std::atomic<bool> keeping{true};
+    std::atomic<bool> reading{true};
+    std::atomic<int64_t> keeps{0};
     std::thread keeper([&] {
-        for (int i = 0; i < 10000000; ++i) {
+        for (int64_t i = 0; reading.load(std::memory_order_relaxed); ++i) {
             if (i % 3 == 0)
                 lines.Keep(Line, 7, 500, first);
             else if (i % 3 == 1)
                 lines.Keep(Line, -3, 900, second);
             else
                 lines.Keep(Other, 11, 700, WindowRange{});
+            for (int64_t gap = i % 7; gap > 0; --gap) CpuRelax();
+            keeps.store(i + 1, std::memory_order_relaxed);
         }
-        keeping = false;
     });
+    constexpr int Enough = 100000;
+    constexpr int64_t EnoughKeeps = 1000000, MostTries = 100000000;
     int found = 0, mixed = 0;
     auto same = [](const WindowRange& a, const WindowRange& b) {
         return a.AlphaMin == b.AlphaMin && a.AlphaMax == b.AlphaMax && a.BetaMin == b.BetaMin &&
                a.BetaMax == b.BetaMax;
     };
-    while (keeping) {
+    for (int64_t tries = 0;
+         (found < Enough || keeps.load(std::memory_order_relaxed) < EnoughKeeps) &&
+         tries < MostTries;
+         ++tries) {
         SearchedLines::Entry entry;
         if (!lines.Find(Line, 0, 10, NoNodeLimit, entry)) continue;
         ++found;
         mixed += !(entry.Value == 7 && entry.Nodes == 500 && same(entry.Range, first)) &&
                  !(entry.Value == -3 && entry.Nodes == 900 && same(entry.Range, second));
     }
+    reading = false;
     keeper.join();
-    EXPECT_GT(found, 0);
+    EXPECT_GE(found, Enough);
     EXPECT_EQ(mixed, 0);
 }
 
